@@ -1,0 +1,5 @@
+#include "InterfaceFormsUnit.h"
+
+#include "shell/InterfaceModeUnit.h"
+
+void ShowModeTest(QWidget*) {}

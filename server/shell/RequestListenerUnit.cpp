@@ -1,0 +1,231 @@
+#include "RequestListenerUnit.h"
+
+#include "Utf8Unit.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+class TSocketConnection final : public TConnection {
+public:
+    explicit TSocketConnection(int fd) : Fd_(fd) {}
+    void Write(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t n = ::send(Fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw std::system_error(errno, std::generic_category(), "send");
+            }
+            bytes.remove_prefix(static_cast<size_t>(n));
+        }
+    }
+
+private:
+    int Fd_;
+};
+
+// Reads up to the first NUL. Returns false when the client closes first, the limit passes
+// without a NUL, the deadline passes or the listener shuts the socket down.
+bool ReadRequest(int fd, int timeoutSeconds, std::string& request) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    char buffer[4096];
+    request.clear();
+    for (;;) {
+        int waitMs = -1;
+        if (timeoutSeconds > 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return false;
+            waitMs = static_cast<int>(left.count());
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, waitMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        const size_t got = static_cast<size_t>(n);
+        if (const void* nul = std::memchr(buffer, 0, got)) {
+            const size_t before = static_cast<size_t>(static_cast<const char*>(nul) - buffer);
+            if (request.size() + before > TRequestListener::MaxRequestBytes)
+                return false;
+            request.append(buffer, before);
+            return true; // what followed the NUL is dropped unread
+        }
+        if (request.size() + got > TRequestListener::MaxRequestBytes)
+            return false;
+        request.append(buffer, got);
+    }
+}
+
+// Takes what the client sent beyond its request, so that closing sends FIN rather than a reset
+// that could destroy the answer still on its way to the client.
+void DiscardPendingInput(int fd) {
+    char buffer[4096];
+    while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+    }
+}
+
+} // namespace
+
+TRequestListener::TRequestListener(THandlerFactory factory, TListenerLimits limits)
+    : Factory_(std::move(factory)), Limits_(limits) {}
+
+TRequestListener::~TRequestListener() {
+    Stop(std::chrono::milliseconds(0));
+    WaitForAllConnections();
+    JoinFinished();
+}
+
+void TRequestListener::JoinFinished() {
+    std::vector<std::thread> finished;
+    {
+        std::lock_guard guard(Lock_);
+        finished.swap(Finished_);
+    }
+    for (std::thread& thread : finished)
+        thread.join();
+}
+
+bool TRequestListener::Active() const {
+    std::lock_guard guard(Lock_);
+    return ListenFd_ >= 0;
+}
+
+size_t TRequestListener::OpenConnections() const {
+    std::lock_guard guard(Lock_);
+    return Open_.size();
+}
+
+void TRequestListener::Start(int port) {
+    if (port < 0 || port > 65535)
+        throw std::runtime_error("Invalid port number " + std::to_string(port));
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw std::runtime_error(std::string("Could not create socket: ") + std::strerror(errno));
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 15) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw std::runtime_error("Could not bind socket to port " + std::to_string(port) + ": " +
+                                 std::strerror(error));
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    Port_ = ntohs(address.sin_port);
+    WakeFd_ = ::eventfd(0, EFD_CLOEXEC);
+    {
+        std::lock_guard guard(Lock_);
+        ListenFd_ = fd;
+        Stopping_ = false;
+    }
+    AcceptThread_ = std::thread([this] { AcceptLoop(); });
+}
+
+void TRequestListener::AcceptLoop() {
+    for (;;) {
+        pollfd p[2] = {{ListenFd_, POLLIN, 0}, {WakeFd_, POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (p[1].revents)
+            return;
+        const int client = ::accept4(ListenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            continue; // a client that left before it was accepted, or out of descriptors
+        JoinFinished();
+        const int one = 1;
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        std::lock_guard guard(Lock_);
+        const bool full = Limits_.MaxConnections > 0 &&
+                          Open_.size() >= static_cast<size_t>(Limits_.MaxConnections);
+        if (Stopping_ || full) {
+            ::close(client);
+            continue;
+        }
+        // The session is registered under the lock before its thread can finish and look
+        // itself up.
+        const uint64_t id = NextId_++;
+        try {
+            Open_.emplace(id, TSession{client, std::thread([this, id, client] { Serve(id, client); })});
+        } catch (const std::system_error&) {
+            ::close(client); // no thread could be started for it
+        }
+    }
+}
+
+void TRequestListener::Serve(uint64_t id, int fd) {
+    try {
+        std::unique_ptr<TMessageHandler> handler = Factory_();
+        std::string request;
+        if (handler && ReadRequest(fd, Limits_.ReadTimeoutSeconds, request)) {
+            TSocketConnection connection(fd);
+            handler->HandleMessage(connection, DecodeRequestText(request));
+        }
+        // The handler goes before the connection closes, in every case.
+    } catch (...) {
+        // A failed request ends its connection without an answer; the handler has logged what
+        // it could.
+    }
+    DiscardPendingInput(fd);
+    std::lock_guard guard(Lock_);
+    ::close(fd);
+    auto session = Open_.find(id);
+    Finished_.push_back(std::move(session->second.Thread));
+    Open_.erase(session);
+    if (Open_.empty())
+        Idle_.notify_all();
+}
+
+bool TRequestListener::Stop(std::chrono::milliseconds wait) {
+    std::unique_lock guard(Lock_);
+    if (ListenFd_ >= 0) {
+        Stopping_ = true;
+        const uint64_t wake = 1;
+        [[maybe_unused]] ssize_t n = ::write(WakeFd_, &wake, sizeof wake);
+        guard.unlock();
+        AcceptThread_.join();
+        guard.lock();
+        ::close(ListenFd_);
+        ::close(WakeFd_);
+        ListenFd_ = WakeFd_ = -1;
+    }
+    Stopping_ = true;
+    for (auto& [id, session] : Open_)
+        ::shutdown(session.Fd, SHUT_RDWR);
+    const bool idle = Idle_.wait_for(guard, wait, [this] { return Open_.empty(); });
+    guard.unlock();
+    JoinFinished();
+    return idle;
+}
+
+void TRequestListener::WaitForAllConnections() {
+    std::unique_lock guard(Lock_);
+    Idle_.wait(guard, [this] { return Open_.empty(); });
+}

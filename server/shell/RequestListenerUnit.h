@@ -1,0 +1,91 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <map>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+// One accepted client as a handler sees it.
+class TConnection {
+public:
+    virtual ~TConnection() = default;
+    // Writes every byte or throws std::system_error; handlers' SendResponse swallow that.
+    virtual void Write(std::string_view bytes) = 0;
+};
+
+// The contract of the three interface handlers: one object per connection, one request each.
+class TMessageHandler {
+public:
+    virtual ~TMessageHandler() = default;
+    // text is the decoded request: valid UTF-8, or empty when the bytes were not.
+    virtual void HandleMessage(TConnection& connection, const std::string& text) = 0;
+};
+
+using THandlerFactory = std::function<std::unique_ptr<TMessageHandler>()>;
+
+struct TListenerLimits {
+    // A request must arrive whole within this time; 0 or less waits for ever.
+    int ReadTimeoutSeconds = 30;
+    // Connections beyond this many open at once are closed at once; 0 or less means no cap.
+    int MaxConnections = 64;
+};
+
+// The TCP listener: one socket on all IPv4 addresses, one thread per connection, one
+// NUL-terminated request per connection, the connection closed after its handler has run.
+// Plain POSIX sockets rather than Asio: each connection thread blocks in its own read with a
+// deadline and is woken by shutdown() at stop, which is all this protocol needs.
+class TRequestListener {
+public:
+    static constexpr size_t MaxRequestBytes = 16384;
+
+    TRequestListener(THandlerFactory factory, TListenerLimits limits = {});
+    // Stops the listener and waits, without a bound, until every connection thread has ended:
+    // what the handlers use may be freed once the listener is gone.
+    ~TRequestListener();
+
+    TRequestListener(const TRequestListener&) = delete;
+    TRequestListener& operator=(const TRequestListener&) = delete;
+
+    // Binds and listens; throws std::runtime_error with a text for the operator on failure.
+    // Port 0 picks a free port (tests); Port() tells which.
+    void Start(int port);
+    // Closes the listening socket and every open connection, then waits up to `wait` for the
+    // connection threads. Answers false when some are still running after that.
+    bool Stop(std::chrono::milliseconds wait = std::chrono::milliseconds(5000));
+
+    bool Active() const;
+    uint16_t Port() const { return Port_; }
+    size_t OpenConnections() const;
+
+private:
+    void AcceptLoop();
+    void Serve(uint64_t id, int fd);
+    void WaitForAllConnections();
+    void JoinFinished();
+
+    struct TSession {
+        int Fd;
+        std::thread Thread;
+    };
+
+    THandlerFactory Factory_;
+    TListenerLimits Limits_;
+    uint16_t Port_ = 0;
+    int ListenFd_ = -1;
+    int WakeFd_ = -1;
+    std::thread AcceptThread_;
+
+    mutable std::mutex Lock_;
+    std::condition_variable Idle_;
+    std::map<uint64_t, TSession> Open_; // connections being served
+    std::vector<std::thread> Finished_; // threads that have ended but are not joined yet
+    uint64_t NextId_ = 0;
+    bool Stopping_ = false;
+};
