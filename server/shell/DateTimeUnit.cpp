@@ -12,9 +12,13 @@ using namespace std::chrono;
 
 constexpr int64_t MsPerDay = 86'400'000;
 
-sys_days Origin() { return sys_days{year{1899} / December / 30}; }
+sys_days Origin() {
+    return sys_days{year{1899} / December / 30};
+}
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int64_t FloorDiv(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 // Reads 1 to maxDigits decimal digits at pos.
 bool ReadNumber(std::string_view text, size_t& pos, int maxDigits, int& value) {
@@ -29,27 +33,34 @@ bool ReadNumber(std::string_view text, size_t& pos, int maxDigits, int& value) {
     return true;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 } // namespace
 
-TDateTime TDateTime::Now() { return FromTimePoint(system_clock::now()); }
+TDateTime TDateTime::Now() {
+    return FromTimePoint(system_clock::now());
+}
 
 TDateTime TDateTime::FromTimePoint(system_clock::time_point when) {
     const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
     const time_t secs = static_cast<time_t>(FloorDiv(ms, 1000));
     std::tm local{};
     localtime_r(&secs, &local);
-    TDateParts parts{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                     local.tm_hour,        local.tm_min,     std::min(local.tm_sec, 59),
+    TDateParts parts{local.tm_year + 1900,
+                     local.tm_mon + 1,
+                     local.tm_mday,
+                     local.tm_hour,
+                     local.tm_min,
+                     std::min(local.tm_sec, 59),
                      static_cast<int>(ms - FloorDiv(ms, 1000) * 1000)};
     return Encode(parts);
 }
 
 std::optional<TDateTime> TDateTime::TryEncode(const TDateParts& p) {
-    if (p.Year < 1 || p.Year > 9999 || p.Hour < 0 || p.Hour > 23 || p.Minute < 0 ||
-        p.Minute > 59 || p.Second < 0 || p.Second > 59 || p.Millisecond < 0 ||
-        p.Millisecond > 999)
+    if (p.Year < 1 || p.Year > 9999 || p.Hour < 0 || p.Hour > 23 || p.Minute < 0 || p.Minute > 59 ||
+        p.Second < 0 || p.Second > 59 || p.Millisecond < 0 || p.Millisecond > 999)
         return std::nullopt;
     const year_month_day date{year{p.Year}, month{static_cast<unsigned>(p.Month)},
                               day{static_cast<unsigned>(p.Day)}};
@@ -91,7 +102,9 @@ std::string TDateTime::Format() const {
     return text;
 }
 
-std::string TDateTime::FormatDate() const { return Format().substr(0, 10); }
+std::string TDateTime::FormatDate() const {
+    return Format().substr(0, 10);
+}
 
 std::optional<TDateTime> TDateTime::Parse(std::string_view text) {
     while (!text.empty() && IsBlank(text.front()))

@@ -139,8 +139,8 @@ std::optional<std::string> TIniFile::Lookup(std::string_view text, std::string_v
     return std::nullopt;
 }
 
-std::string TIniFile::Update(std::string_view text, std::string_view section,
-                             std::string_view key, std::string_view value) {
+std::string TIniFile::Update(std::string_view text, std::string_view section, std::string_view key,
+                             std::string_view value) {
     const bool crlf = text.find("\r\n") != std::string_view::npos;
     const std::string_view eol = crlf ? "\r\n" : "\n";
     const size_t bom = text.size() - StripBom(text).size();
@@ -231,8 +231,7 @@ std::optional<int> TIniFile::ParseInteger(std::string_view text) {
                     : static_cast<int>(magnitude);
 }
 
-int TIniFile::ReadInteger(std::string_view section, std::string_view key,
-                          int defaultValue) const {
+int TIniFile::ReadInteger(std::string_view section, std::string_view key, int defaultValue) const {
     if (auto text = ReadText())
         if (auto value = Lookup(*text, section, key))
             if (auto number = ParseInteger(*value))
@@ -244,8 +243,7 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
     return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void TIniFile::WriteString(std::string_view section, std::string_view key,
-                           std::string_view value) {
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     const std::optional<std::string> old = ReadText();
     const std::string text = Update(old.value_or(std::string()), section, key, value);
 

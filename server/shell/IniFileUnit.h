@@ -35,8 +35,8 @@ public:
     // Exposed for tests: the value a parsed text yields for section/key.
     static std::optional<std::string> Lookup(std::string_view text, std::string_view section,
                                              std::string_view key);
-    static std::string Update(std::string_view text, std::string_view section,
-                              std::string_view key, std::string_view value);
+    static std::string Update(std::string_view text, std::string_view section, std::string_view key,
+                              std::string_view value);
 
 private:
     std::optional<std::string> ReadText() const;

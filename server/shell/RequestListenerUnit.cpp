@@ -173,7 +173,8 @@ void TRequestListener::AcceptLoop() {
         // itself up.
         const uint64_t id = NextId_++;
         try {
-            Open_.emplace(id, TSession{client, std::thread([this, id, client] { Serve(id, client); })});
+            Open_.emplace(id,
+                          TSession{client, std::thread([this, id, client] { Serve(id, client); })});
         } catch (const std::system_error&) {
             ::close(client); // no thread could be started for it
         }

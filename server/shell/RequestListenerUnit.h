@@ -4,9 +4,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <map>
 #include <string>
 #include <string_view>
 #include <thread>
