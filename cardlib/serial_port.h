@@ -18,9 +18,9 @@ struct LineSettings {
 };
 
 enum class OpenStatus {
-    Opened,          // the device is open and set up
-    NotOpened,       // the device could not be opened; no port is held
-    OpenedUnusable,  // the device is open but refused the line settings; it is still held
+    Opened,         // the device is open and set up
+    NotOpened,      // the device could not be opened; no port is held
+    OpenedUnusable, // the device is open but refused the line settings; it is still held
 };
 
 enum class IoStatus { Ok, TimedOut, Failed };
