@@ -1,0 +1,3 @@
+#include "BaseMemberUnit.h"
+
+TBaseMember* MemberCard = nullptr;

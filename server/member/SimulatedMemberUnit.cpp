@@ -1,0 +1,173 @@
+#include "SimulatedMemberUnit.h"
+
+#include "shell/LogFileUnit.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using TEntries = std::vector<std::pair<std::string, std::string>>;
+
+std::optional<std::string> ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Key=value lines in file order; CR LF endings and a leading byte-order mark are accepted so
+// that a file edited on Windows reads the same.
+std::optional<TEntries> ReadEntries(const std::filesystem::path& path) {
+    std::optional<std::string> text = ReadText(path);
+    if (!text)
+        return std::nullopt;
+    if (text->starts_with("\xEF\xBB\xBF"))
+        text->erase(0, 3);
+    TEntries entries;
+    std::istringstream lines(*text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+    }
+    return entries;
+}
+
+const std::string* Find(const TEntries& entries, const std::string& key) {
+    for (const auto& [name, value] : entries)
+        if (name == key)
+            return &value;
+    return nullptr;
+}
+
+void Set(TEntries& entries, const std::string& key, std::string value) {
+    for (auto& [name, old] : entries)
+        if (name == key) {
+            old = std::move(value);
+            return;
+        }
+    entries.emplace_back(key, std::move(value));
+}
+
+// Written beside and renamed over the old file, so a reader never sees half a card.
+bool WriteEntries(const std::filesystem::path& path, const TEntries& entries) {
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        for (const auto& [name, value] : entries)
+            out << name << '=' << value << '\n';
+        out.flush();
+        if (!out)
+            return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    return !error;
+}
+
+bool HasLineBreak(const std::string& value) {
+    return value.find_first_of("\r\n") != std::string::npos;
+}
+
+// What a read hands out. The caller copies the texts at once, so each thread needs them only
+// until its own next read; per-thread texts keep concurrent readers from overwriting each other.
+struct TReadTexts {
+    std::string CardNo, Password, ExpireDate, GuestName, Score;
+};
+
+TReadTexts& ThreadReadTexts() {
+    thread_local TReadTexts texts;
+    return texts;
+}
+
+} // namespace
+
+TSimulatedMember::TSimulatedMember(std::string folder) : Folder_(std::move(folder)) {}
+
+void TSimulatedMember::ShowOptionDialog() {
+    WriteLog("模拟会员卡设备没有选项，卡片数据在 " + CardFile().string());
+}
+
+void TSimulatedMember::OpenPort() {
+    std::lock_guard guard(Lock_);
+    WriteLog("模拟会员卡设备: 打开串口");
+}
+
+void TSimulatedMember::ClosePort() {
+    std::lock_guard guard(Lock_);
+    WriteLog("模拟会员卡设备: 关闭串口");
+}
+
+void TSimulatedMember::Beep() {
+    std::lock_guard guard(Lock_);
+    WriteLog("模拟会员卡设备: Beep");
+}
+
+bool TSimulatedMember::ForcedFailure() const {
+    const std::optional<std::string> text = ReadText(ResultFile());
+    if (!text)
+        return false;
+    const size_t first = text->find_first_not_of(" \t\r\n");
+    const size_t last = text->find_last_not_of(" \t\r\n");
+    return first != std::string::npos && text->substr(first, last - first + 1) == "0";
+}
+
+bool TSimulatedMember::WriteCard(std::string CardNo, std::string SecondValue,
+                                 std::string ThirdValue, std::string FourthValue, int Channel) {
+    std::lock_guard guard(Lock_);
+    if (ForcedFailure())
+        return false;
+    // A line break would split the value into lines of its own and forge other keys.
+    if (HasLineBreak(CardNo) || HasLineBreak(SecondValue) || HasLineBreak(ThirdValue) ||
+        HasLineBreak(FourthValue)) {
+        WriteLog("模拟会员卡设备: 写卡数据含有换行符，未写入");
+        return false;
+    }
+    TEntries entries = ReadEntries(CardFile()).value_or(TEntries{});
+    Set(entries, "CardNo", std::move(CardNo));
+    Set(entries, "SecondValue", std::move(SecondValue));
+    Set(entries, "ThirdValue", std::move(ThirdValue));
+    Set(entries, "FourthValue", std::move(FourthValue));
+    Set(entries, "Channel", std::to_string(Channel));
+    if (!WriteEntries(CardFile(), entries)) {
+        WriteLog("模拟会员卡设备: 无法写入 " + CardFile().string());
+        return false;
+    }
+    return true;
+}
+
+bool TSimulatedMember::ReadCard(bool, const char*& CardNo, const char*& Password,
+                                const char*& ExpireDate, const char*& GuestName, const char*& Score,
+                                int) {
+    std::lock_guard guard(Lock_);
+    if (ForcedFailure())
+        return false;
+    const std::optional<TEntries> entries = ReadEntries(CardFile());
+    if (!entries)
+        return false;
+    TReadTexts& texts = ThreadReadTexts();
+    const std::pair<const char*, std::pair<std::string*, const char**>> outputs[] = {
+        {"CardNo", {&texts.CardNo, &CardNo}},
+        {"Password", {&texts.Password, &Password}},
+        {"ExpireDate", {&texts.ExpireDate, &ExpireDate}},
+        {"GuestName", {&texts.GuestName, &GuestName}},
+        {"Score", {&texts.Score, &Score}},
+    };
+    for (const auto& [key, target] : outputs) {
+        if (const std::string* value = Find(*entries, key)) {
+            *target.first = *value;
+            *target.second = target.first->c_str();
+        }
+    }
+    return true;
+}

@@ -1,0 +1,3 @@
+#include "BasePoliceUnit.h"
+
+TBasePolice* Police = nullptr;
