@@ -1,5 +1,41 @@
 #include "InterfaceFormsUnit.h"
 
+#include "doorlock/BaseDoorlockUnit.h"
+#include "member/BaseMemberUnit.h"
+#include "member/MemberTestFormUnit.h"
+#include "police/BasePoliceUnit.h"
+#include "police/PoliceMessageHandlerUnit.h"
 #include "shell/InterfaceModeUnit.h"
 
-void ShowModeTest(QWidget*) {}
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+void ShowPoliceGuest(QWidget* mainWindow) {
+    const std::optional<TGuest> guest = Police->GetGuest();
+    // With no guest there is nothing to render; the operator is told so instead of an empty box.
+    const QString text = guest ? QString::fromStdString(GuestToXml(*guest))
+                               : QStringLiteral("当前没有客人信息。");
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, mainWindow);
+    box.setObjectName("PoliceGuestBox");
+    box.exec();
+}
+
+} // namespace
+
+void ShowModeTest(QWidget* mainWindow) {
+    switch (InterfaceMode) {
+    case DoorlockInterface:
+        break;
+    case PoliceInterface:
+        if (Police)
+            ShowPoliceGuest(mainWindow);
+        break;
+    case MemberInterface:
+        if (MemberCard)
+            ShowMemberTestForm();
+        break;
+    }
+}
