@@ -1,6 +1,7 @@
 #include "InterfaceFormsUnit.h"
 
 #include "doorlock/BaseDoorlockUnit.h"
+#include "doorlock/DoorlockTestFormUnit.h"
 #include "member/BaseMemberUnit.h"
 #include "member/MemberTestFormUnit.h"
 #include "police/BasePoliceUnit.h"
@@ -14,9 +15,17 @@ namespace {
 
 void ShowPoliceGuest(QWidget* mainWindow) {
     const std::optional<TGuest> guest = Police->GetGuest();
-    // With no guest there is nothing to render; the operator is told so instead of an empty box.
-    const QString text = guest ? QString::fromStdString(GuestToXml(*guest))
-                               : QStringLiteral("当前没有客人信息。");
+    QString text;
+    try {
+        // With no guest there is nothing to render; the operator is told so instead of an empty
+        // box.
+        text = guest ? QString::fromStdString(GuestToXml(*guest))
+                     : QStringLiteral("当前没有客人信息。");
+    } catch (const std::exception& error) {
+        QMessageBox::critical(mainWindow, QApplication::applicationDisplayName(),
+                              QString::fromStdString(error.what()));
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, mainWindow);
     box.setObjectName("PoliceGuestBox");
@@ -28,6 +37,8 @@ void ShowPoliceGuest(QWidget* mainWindow) {
 void ShowModeTest(QWidget* mainWindow) {
     switch (InterfaceMode) {
     case DoorlockInterface:
+        if (Doorlock)
+            ShowDoorlockTestForm();
         break;
     case PoliceInterface:
         if (Police)

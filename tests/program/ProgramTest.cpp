@@ -63,8 +63,8 @@ protected:
         Port = FreePort();
         char value[32];
         std::snprintf(value, sizeof value, form, Port);
-        WriteFile(Home.File("Option.ini"), std::string("[SysOption]\r\n") + key + "=" + value +
-                                               "\r\n");
+        WriteFile(Home.File("Option.ini"),
+                  std::string("[SysOption]\r\n") + key + "=" + value + "\r\n");
         auto process = Start(std::move(args));
         EXPECT_TRUE(WaitUntilAccepting(Port, *process)) << process->Output();
         return process;
@@ -119,7 +119,8 @@ TEST_F(Program, PortInUseEndsHeadlessRunWithAnError) {
     address.sin_port = htons(port);
     ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(blocker, 1), 0);
-    WriteFile(Home.File("Option.ini"), "[SysOption]\nDoorlockPortNo=" + std::to_string(port) + "\n");
+    WriteFile(Home.File("Option.ini"),
+              "[SysOption]\nDoorlockPortNo=" + std::to_string(port) + "\n");
 
     auto process = Start({});
     EXPECT_EQ(process->Wait(), 1);
@@ -151,11 +152,93 @@ TEST_F(Program, CommandLine) {
 TEST_F(Program, HomeOptionWinsOverTheEnvironment) {
     TTempDir other;
     Port = FreePort();
-    WriteFile(other.File("Option.ini"), "[SysOption]\nDoorlockPortNo=" + std::to_string(Port) + "\n");
+    WriteFile(other.File("Option.ini"),
+              "[SysOption]\nDoorlockPortNo=" + std::to_string(Port) + "\n");
     auto process = Start({"--home", other.Path().string()});
     ASSERT_TRUE(WaitUntilAccepting(Port, *process)) << process->Output();
     process->Signal(SIGTERM);
     EXPECT_EQ(process->Wait(), 0);
     EXPECT_FALSE(LogText(other).empty());
     EXPECT_TRUE(LogText(Home).empty());
+}
+
+TEST_F(Program, DoorlockCardIssuedThroughTheProgramReadsBackWithTheSameNumber) {
+    auto process = StartOnFreePort();
+    const std::string issue =
+        std::string(
+            "<Request type=\"IssueCard\"><RequestID>7</RequestID><RegisterId>R1</RegisterId>"
+            "<Building>1</Building><Floor>12</Floor><Room>5</Room><Guest>张三</Guest>"
+            "<InDate>2008-05-06</InDate><InTime>14:35:00</InTime>"
+            "<OutDate>2008-05-08</OutDate><OutTime>12:00:00</OutTime><Copy>0</Copy>"
+            "</Request>") +
+        '\0';
+    const std::string issued = TLoopbackClient::Exchange(Port, issue);
+    EXPECT_EQ(issued, std::string("<DoorResponse><RequestID></RequestID><ResultCode>200"
+                                  "</ResultCode><ResultMessage>发卡成功</ResultMessage><CardNo>"
+                                  "20080506141125</CardNo></DoorResponse>") +
+                          '\0');
+    const std::string read =
+        TLoopbackClient::Exchange(Port, std::string("<x type=\"ReadCard\"/>") + '\0');
+    EXPECT_NE(read.find("<CardNo>20080506141125</CardNo>"), std::string::npos) << read;
+    const std::string erased =
+        TLoopbackClient::Exchange(Port, std::string("<x type=\" EraseCard \"/>") + '\0');
+    EXPECT_NE(erased.find("<ResultMessage>注销卡成功 </ResultMessage>"), std::string::npos);
+
+    process->Signal(SIGTERM);
+    EXPECT_EQ(process->Wait(), 0);
+    const std::string log = LogText(Home);
+    EXPECT_NE(log.find("系统初始化成功\r\n"), std::string::npos);
+    EXPECT_NE(log.find("发卡成功,卡号为:20080506141125\r\n"), std::string::npos);
+    EXPECT_NE(log.find("注销卡成功\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(Home.File("Client.db")));
+}
+
+TEST_F(Program, EncoderThatCannotOpenIsOnlyLogged) {
+    WriteFile(Home.File("tarnel-result"), "-6");
+    auto process = StartOnFreePort();
+    const std::string answer =
+        TLoopbackClient::Exchange(Port, std::string("<x type=\"ReadCard\"/>") + '\0');
+    EXPECT_NE(answer.find("<ResultCode>500</ResultCode><ResultMessage>读卡失败</ResultMessage>"),
+              std::string::npos);
+    process->Signal(SIGTERM);
+    EXPECT_EQ(process->Wait(), 0);
+    EXPECT_NE(LogText(Home).find("端口初始化失败: 串口未打开！\r\n"), std::string::npos);
+}
+
+TEST_F(Program, PoliceModeServesTheSimulatedGuestOnItsPort) {
+    WriteFile(Home.File("police-guest.txt"),
+              "RoomNo=0101\nEnterTime=2008-05-06 14:35:00\nIdCardNo=110\nName=李四\n"
+              "Nationality=CHN\nGenderID=1\nCountryCode=86\nProvinceCode=11\nAddress=北京 & 天津\n"
+              "Birthday=1980-01-01\n");
+    auto process = StartOnFreePort("PolicePortNo", "%u", {"--mode", "police"});
+    const std::string answer = TLoopbackClient::Exchange(Port, std::string("anything") + '\0');
+    EXPECT_EQ(answer,
+              std::string("<PoliceResponse><Guest><RoomNo>0101</RoomNo><EnterTime>2008-05-06 "
+                          "14:35:00</EnterTime><IdCardTypeID>11</IdCardTypeID><IdCardNo>110"
+                          "</IdCardNo><Name>李四</Name><Nationality>CHN</Nationality><GenderID>1"
+                          "</GenderID><SalutationID>2</SalutationID><CountryCode>86</CountryCode>"
+                          "<ProvinceCode>11</ProvinceCode><Address>北京 &amp; 天津</Address>"
+                          "<Birthday>1980-01-01</Birthday></Guest></PoliceResponse>") +
+                  '\0');
+    std::filesystem::remove(Home.File("police-guest.txt"));
+    EXPECT_EQ(TLoopbackClient::Exchange(Port, std::string(1, '\0')),
+              std::string("<PoliceResponse></PoliceResponse>") + '\0');
+    process->Signal(SIGTERM);
+    EXPECT_EQ(process->Wait(), 0);
+    EXPECT_EQ(process->Output(), "公安接口监听服务器已经启动...\n接口监听服务器已经停止。\n");
+}
+
+TEST_F(Program, MemberModeReadsAndWritesTheSimulatedCard) {
+    WriteFile(Home.File("member-card.txt"),
+              "CardNo=8001\nPassword=pw9\nExpireDate=2027-12-31\nGuestName=王五\nScore=120\n");
+    auto process = StartOnFreePort("MemberPortNo", "%u", {"--mode", "member"});
+    const std::string read = TLoopbackClient::Exchange(
+        Port,
+        std::string("<Request type=\"ReadMemberCard\"><RegisterID/><Flag>0</Flag></Request>") +
+            '\0');
+    EXPECT_NE(read.find("<ResultCode>200</ResultCode>"), std::string::npos) << read;
+    EXPECT_NE(read.find("<GuestName>王五</GuestName>"), std::string::npos) << read;
+    process->Signal(SIGTERM);
+    EXPECT_EQ(process->Wait(), 0);
+    EXPECT_EQ(process->Output(), "会员卡接口监听服务器已经启动...\n接口监听服务器已经停止。\n");
 }
