@@ -8,13 +8,13 @@
 
 static int failures = 0;
 
-#define EXPECT(call, expected)                                                                 \
-    do {                                                                                       \
-        int16_t got_ = (call);                                                                 \
-        if (got_ != (expected)) {                                                              \
-            fprintf(stderr, "%s: got %d, expected %d\n", #call, got_, (expected));             \
-            ++failures;                                                                        \
-        }                                                                                      \
+#define EXPECT(call, expected)                                                                     \
+    do {                                                                                           \
+        int16_t got_ = (call);                                                                     \
+        if (got_ != (expected)) {                                                                  \
+            fprintf(stderr, "%s: got %d, expected %d\n", #call, got_, (expected));                 \
+            ++failures;                                                                            \
+        }                                                                                          \
     } while (0)
 
 int main(void) {

@@ -6,6 +6,7 @@ import os
 import select
 import sys
 import threading
+import time
 
 U8, I16, I32 = C.c_uint8, C.c_int16, C.c_int32
 P8 = C.POINTER(C.c_uint8)
@@ -58,7 +59,7 @@ class Reader(threading.Thread):
                 n = self.pending[1]
                 request, self.pending = self.pending[:n + 3], self.pending[n + 3:]
                 self.requests.append(request)
-                threading.Event().wait(0.01)
+                time.sleep(0.01)
                 for b in s_frame(b"\x01" + FIELDS.get(request[2], b"")):
                     os.write(self.master, bytes([b]))
 

@@ -40,24 +40,26 @@ private:
     std::string last_;
 };
 
+// The framed commands sent, as text; ENQ polls appear as "?", anything else as hex.
+std::vector<std::string> commandsOf(const PtyDevice& device) {
+    std::vector<std::string> out;
+    for (const Bytes& r : device.requests()) {
+        if (r[0] == 0x02)
+            out.emplace_back(r.begin() + 1, r.end() - 3);
+        else if (r == Bytes{0x05, 0x0D})
+            out.emplace_back("?");
+        else
+            out.push_back(hex(r));
+    }
+    return out;
+}
+
 class MagCard : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(MG_OpenCommPort(1), 1); }
     void TearDown() override { MG_CloseCommPort(); }
 
-    // The framed commands sent, as text; ENQ polls appear as "?".
-    std::vector<std::string> commands() const {
-        std::vector<std::string> out;
-        for (const Bytes& r : device.requests()) {
-            if (r[0] == 0x02)
-                out.emplace_back(r.begin() + 1, r.end() - 3);
-            else if (r == Bytes{0x05, 0x0D})
-                out.emplace_back("?");
-            else
-                out.push_back(hex(r));
-        }
-        return out;
-    }
+    std::vector<std::string> commands() const { return commandsOf(device); }
 
     PtyDevice device;
     Encoder encoder{device};
@@ -136,10 +138,7 @@ TEST_F(MagCard, CardReadSequence) {
         std::fill(std::begin(out), std::end(out), 0xEE);
         EXPECT_EQ(MG_CardRead(out, 0), c.expected);
         EXPECT_EQ(hex(area(out, 6)), c.out);
-        Strings got;
-        for (const Bytes& r : device.requests())
-            got.push_back(r[0] == 0x02 ? std::string(r.begin() + 1, r.end() - 3) : "?");
-        EXPECT_EQ(got, c.commands);
+        EXPECT_EQ(commandsOf(device), c.commands);
     }
 }
 
