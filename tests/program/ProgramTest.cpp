@@ -242,3 +242,20 @@ TEST_F(Program, MemberModeReadsAndWritesTheSimulatedCard) {
     EXPECT_EQ(process->Wait(), 0);
     EXPECT_EQ(process->Output(), "会员卡接口监听服务器已经启动...\n接口监听服务器已经停止。\n");
 }
+
+TEST_F(Program, WindowedProgramClosesOnSigtermWithoutThePasswordPrompt) {
+    Port = FreePort();
+    WriteFile(Home.File("Option.ini"),
+              "[SysOption]\nDoorlockPortNo=" + std::to_string(Port) + "\n");
+    TChildProcess process(HALVANE_BIN, {},
+                          {{"HALVANE_HOME", Home.Path().string()},
+                           {"TARNEL_SIM_DIR", Home.Path().string()},
+                           {"QT_QPA_PLATFORM", "offscreen"}});
+    ASSERT_TRUE(WaitUntilAccepting(Port, process)) << process.Output();
+    EXPECT_NE(TLoopbackClient::Exchange(Port, std::string("<x type=\"ReadCard\"/>") + '\0')
+                  .find("<ResultMessage>读卡失败</ResultMessage>"),
+              std::string::npos); // the stand-in's card is blank
+    process.Signal(SIGTERM);
+    EXPECT_EQ(process.Wait(), 0) << process.Output();
+    EXPECT_THROW(TLoopbackClient client(Port), std::runtime_error);
+}
