@@ -156,18 +156,16 @@ bool TSimulatedMember::ReadCard(bool, const char*& CardNo, const char*& Password
     if (!entries)
         return false;
     TReadTexts& texts = ThreadReadTexts();
-    const std::pair<const char*, std::pair<std::string*, const char**>> outputs[] = {
-        {"CardNo", {&texts.CardNo, &CardNo}},
-        {"Password", {&texts.Password, &Password}},
-        {"ExpireDate", {&texts.ExpireDate, &ExpireDate}},
-        {"GuestName", {&texts.GuestName, &GuestName}},
-        {"Score", {&texts.Score, &Score}},
-    };
-    for (const auto& [key, target] : outputs) {
+    const auto handOut = [&](const char* key, std::string& text, const char*& output) {
         if (const std::string* value = Find(*entries, key)) {
-            *target.first = *value;
-            *target.second = target.first->c_str();
+            text = *value;
+            output = text.c_str();
         }
-    }
+    };
+    handOut("CardNo", texts.CardNo, CardNo);
+    handOut("Password", texts.Password, Password);
+    handOut("ExpireDate", texts.ExpireDate, ExpireDate);
+    handOut("GuestName", texts.GuestName, GuestName);
+    handOut("Score", texts.Score, Score);
     return true;
 }
