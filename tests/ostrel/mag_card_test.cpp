@@ -198,7 +198,7 @@ const Bytes kWriteAnnouncement = {'/', 'W', 'R', '1', '/', 0xFF, 0x03, 0x13, 0x0
 TEST_F(Zt2330, CardRead) {
     device.answer(bytes({0x06})); // to "/CL0/"
     device.answer(
-        {{bytes({0x06}), 10}, // to "/RD1/", purged by the library
+        {{bytes({0x06}), 25}, // to "/RD1/", purged by the library
          {concat({text("xy"), bytes({0x02}), text(";1234?"), bytes({0x0D, 0x55})}), 150}});
     uint8_t out[64];
     std::fill(std::begin(out), std::end(out), 0xEE);

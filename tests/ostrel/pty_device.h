@@ -22,7 +22,9 @@ using Bytes = std::vector<uint8_t>;
 // One burst of an answer: pause, then the bytes one write at a time.
 struct Chunk {
     Bytes bytes;
-    int delayMs = 10;
+    // Long enough that the library has finished sending and purged its input before the
+    // answer arrives even on a busy machine, as a device on a slow line would be.
+    int delayMs = 25;
     int gapUs = 0; // pause between bytes; bitTimeUs(baud) * 10 paces at the line's rate
 };
 
@@ -51,7 +53,7 @@ public:
 
     // Queues the answer to the next request that has none yet; an empty answer is silence.
     void answer(Answer a);
-    void answer(Bytes b, int delayMs = 10) { answer(Answer{Chunk{std::move(b), delayMs, 0}}); }
+    void answer(Bytes b, int delayMs = 25) { answer(Answer{Chunk{std::move(b), delayMs, 0}}); }
     void silence() { answer(Answer{}); }
     // Answers every request that finds the queue empty.
     void answerAlways(std::function<Answer(const Bytes& request)> responder);
