@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -35,15 +36,24 @@ std::unique_ptr<QWidget> TypedPassword(std::unique_ptr<QWidget> form) {
     return form;
 }
 
-// A menu of the main window, opened under its title, as an operator sees it.
+// The main window with one of its menus dropped down under its title, as an operator sees it.
 std::unique_ptr<QWidget> MainFormMenu(int index) {
-    auto form = std::make_unique<TMainForm>();
-    QMenu* menu = form->menuBar()->actions().at(index)->menu();
-    menu->setTitle(form->menuBar()->actions().at(index)->text());
-    menu->setParent(nullptr, Qt::Popup);
-    menu->setWindowTitle(form->windowTitle() + " — " + menu->title());
-    form.release()->setParent(menu); // freed with the menu
-    return std::unique_ptr<QWidget>(menu);
+    TMainForm form;
+    form.show();
+    QApplication::processEvents();
+    QPixmap picture = form.grab();
+    QAction* title = form.menuBar()->actions().at(index);
+    QMenu* menu = title->menu();
+    menu->adjustSize();
+    const QPoint below =
+        form.menuBar()->mapTo(&form, form.menuBar()->actionGeometry(title).bottomLeft());
+    QPainter(&picture).drawPixmap(below, menu->grab());
+    auto shot = std::make_unique<QLabel>();
+    shot->setPixmap(picture);
+    shot->setWindowTitle(form.windowTitle());
+    shot->setWindowIcon(form.windowIcon());
+    shot->setFixedSize(picture.size());
+    return shot;
 }
 
 // Add a window here: one line with its file name, the interface mode and how to make it.

@@ -60,21 +60,27 @@ void DrawGear(QPainter& p) {
 }
 
 void DrawKey(QPainter& p) {
+    // Drawn large and a little tilted so that it fills a square icon.
+    p.save();
+    p.translate(50, 50);
+    p.rotate(-30);
+    p.translate(-50, -50);
     QPainterPath key;
-    key.addEllipse(QPointF(28, 40), 22, 22);
-    key.addRect(QRectF(44, 34, 50, 12));
-    key.addRect(QRectF(78, 46, 9, 16));
-    key.addRect(QRectF(64, 46, 8, 12));
+    key.addEllipse(QPointF(24, 50), 22, 22);
+    key.addRect(QRectF(40, 44, 56, 13));
+    key.addRect(QRectF(80, 56, 10, 18));
+    key.addRect(QRectF(64, 56, 9, 13));
     key.setFillRule(Qt::WindingFill);
     QPainterPath hole;
-    hole.addEllipse(QPointF(22, 40), 8, 8);
+    hole.addEllipse(QPointF(18, 50), 8, 8);
     key = key.simplified().subtracted(hole);
-    QLinearGradient fill(0, 20, 0, 70);
+    QLinearGradient fill(0, 28, 0, 74);
     fill.setColorAt(0, QColor(0xf6, 0xd3, 0x65));
     fill.setColorAt(1, QColor(0xc8, 0x8e, 0x12));
     p.setPen(QPen(QColor(0x7a, 0x52, 0x00), 3));
     p.setBrush(fill);
     p.drawPath(key);
+    p.restore();
 }
 
 void DrawInfo(QPainter& p) {
@@ -209,7 +215,7 @@ QPixmap AboutPicture(QSize size) {
     p.restore();
     const qreal key = area.width() * 0.6;
     p.save();
-    p.translate(area.width() * 0.22, area.height() * 0.66);
+    p.translate(area.width() * 0.2, area.height() * 0.62);
     p.scale(key / 100.0, key / 100.0);
     DrawKey(p);
     p.restore();
