@@ -6,6 +6,7 @@
 #include "shell/MainFormUnit.h"
 
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -128,6 +129,11 @@ private slots:
         QVERIFY((form->geometry().center() - screenCentre).manhattanLength() < 4);
         QVERIFY(!form->windowIcon().isNull());
         QVERIFY(form->Listener().Active());
+        // Dates that Qt shows follow the program's year-month-day convention, whatever the desktop.
+        QCOMPARE(QLocale().toString(QDate(2026, 3, 4), QLocale::ShortFormat),
+                 QString("2026-03-04"));
+        QCOMPARE(QLocale().toString(QTime(13, 5, 9), "HH:mm:ss"), QString("13:05:09"));
+        QCOMPARE(QLocale().toString(8886), QString("8886"));
 
         auto* memo = Child<QPlainTextEdit>(form.get(), "InfoMemo");
         QCOMPARE(memo->toPlainText(), startLine);
