@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config ninja-build
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev qt6-translations-l10n
     libpugixml-dev libsqlite3-dev sqlite3
     libgtest-dev
     fonts-noto-cjk

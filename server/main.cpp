@@ -15,6 +15,9 @@
 #include "shell/SysOptionUnit.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <csignal>
 #include <cstring>
 #include <iostream>
@@ -133,8 +136,15 @@ int main(int argc, char** argv) {
     {
         // 4. The GUI application, only when there is a window to show.
         std::unique_ptr<QApplication> application;
-        if (!line.Headless)
+        QTranslator qtTexts;
+        if (!line.Headless) {
             application = std::make_unique<QApplication>(argc, argv);
+            // Qt's own texts (message-box buttons and the like) in Chinese, as the rest of the
+            // operator's texts are.
+            if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                application->installTranslator(&qtTexts);
+        }
 
         // 5. The device of the mode; owned here, freed after the interface has ended.
         std::unique_ptr<TBaseDoorlock> doorlock;

@@ -130,7 +130,8 @@ void TMainForm::CreateComponents() {
 void TMainForm::FormCreate() {
     // Dates as yyyy-MM-dd and times as HH:mm:ss in whatever Qt shows, fixed for the whole run
     // so that a change of the desktop's regional settings cannot alter them. The handlers do not
-    // depend on this: TDateTime fixes the same conventions in the core.
+    // depend on this: TDateTime fixes the same conventions in the core. Qt cannot take custom
+    // formats, and the Swedish locale is the one whose short formats are exactly the ISO ones.
     QLocale locale(QLocale::Swedish, QLocale::Sweden);
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     QLocale::setDefault(locale);
