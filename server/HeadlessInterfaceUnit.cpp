@@ -7,8 +7,8 @@
 #include <iostream>
 
 int RunHeadlessInterface(const sigset_t& stopSignals) {
-    TRequestListener listener(CreateMessageHandler, {SysOption->ReadTimeoutSeconds,
-                                                     SysOption->MaxConnections});
+    TRequestListener listener(CreateMessageHandler,
+                              {SysOption->ReadTimeoutSeconds, SysOption->MaxConnections});
     std::cout << ListenerStartLine(InterfaceMode) << std::endl;
     try {
         listener.Start(ListenerPort(InterfaceMode, *SysOption));

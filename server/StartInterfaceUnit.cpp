@@ -12,8 +12,7 @@
 
 TMainForm* MainForm = nullptr;
 
-void StartInterface(QApplication& application, TBaseDoorlock* device, int mode,
-                    int stopSignalFd) {
+void StartInterface(QApplication& application, TBaseDoorlock* device, int mode, int stopSignalFd) {
     InterfaceMode = mode;
     if (device)
         Doorlock = device;
