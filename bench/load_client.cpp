@@ -32,6 +32,7 @@ struct TRunResult {
     double Seconds = 0;
     size_t Answered = 0;
     size_t Failed = 0;
+    double ServerCpu = 0; // seconds of CPU the server used
     std::vector<uint32_t> LatencyUs;
 
     double Rate() const { return Seconds > 0 ? Answered / Seconds : 0; }
@@ -129,6 +130,7 @@ public:
     }
     uint16_t Port() const { return Port_; }
     size_t Size() const { return Size_; }
+    pid_t Pid() const { return Process_.Pid(); }
 
 private:
     TChildProcess Process_;
@@ -197,19 +199,24 @@ void RunScenario(const TScenario& scenario, const TOptions& options) {
     std::vector<double> aRates, bRates;
     for (int round = 0; round < options.Rounds; ++round) {
         for (int side = 0; side < 2; ++side) {
+            const pid_t server = side == 0 ? halvane->Pid() : baseline.Pid();
+            const double cpuBefore = CpuSeconds(server);
             TRunResult r = side == 0
                                ? RunLoad(home.Port(), options, scenario.Request, halvaneGood)
                                : RunLoad(baseline.Port(), options, scenario.Request, baselineGood);
+            r.ServerCpu = CpuSeconds(server) - cpuBefore;
             std::cerr << scenario.Name << " round " << round + 1 << " "
                       << (side == 0 ? "halvane " : "baseline") << ": " << r.Answered << " in "
                       << r.Seconds << " s = " << r.Rate() << " /s, failed " << r.Failed << ", p50 "
                       << Percentile(r.LatencyUs, 0.5) << " us, p99 "
-                      << Percentile(r.LatencyUs, 0.99) << " us\n";
+                      << Percentile(r.LatencyUs, 0.99) << " us, server CPU "
+                      << 1e6 * r.ServerCpu / std::max<size_t>(1, r.Answered) << " us/request\n";
             TRunResult& total = side == 0 ? a : b;
             (side == 0 ? aRates : bRates).push_back(r.Rate());
             total.Answered += r.Answered;
             total.Failed += r.Failed;
             total.Seconds += r.Seconds;
+            total.ServerCpu += r.ServerCpu;
             total.LatencyUs.insert(total.LatencyUs.end(), r.LatencyUs.begin(), r.LatencyUs.end());
         }
     }
@@ -229,6 +236,9 @@ void RunScenario(const TScenario& scenario, const TOptions& options) {
                 scenario.Name.c_str(), Ms(Percentile(a.LatencyUs, 0.5)).c_str(),
                 Ms(Percentile(a.LatencyUs, 1.0)).c_str(), Ms(Percentile(b.LatencyUs, 0.5)).c_str(),
                 Ms(Percentile(b.LatencyUs, 1.0)).c_str());
+    std::printf("| %s server CPU per request, Halvane / baseline | %.0f / %.0f µs | | |\n",
+                scenario.Name.c_str(), 1e6 * a.ServerCpu / std::max<size_t>(1, a.Answered),
+                1e6 * b.ServerCpu / std::max<size_t>(1, b.Answered));
     if (a.Failed + b.Failed > 0)
         std::printf("| %s failed exchanges, Halvane / baseline | %zu / %zu | 0 | |\n",
                     scenario.Name.c_str(), a.Failed, b.Failed);

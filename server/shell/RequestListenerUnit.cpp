@@ -51,15 +51,20 @@ bool ReadRequest(int fd, int timeoutSeconds, std::string& request) {
                 return false;
             waitMs = static_cast<int>(left.count());
         }
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, waitMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return false;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        // The request has nearly always arrived by the time this thread runs: the wait is only
+        // entered when nothing is there yet.
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd, POLLIN, 0};
+            const int ready = ::poll(&p, 1, waitMs);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                return false;
+            continue;
+        }
         if (n <= 0)
             return false;
         const size_t got = static_cast<size_t>(n);
@@ -96,13 +101,13 @@ TRequestListener::~TRequestListener() {
 }
 
 void TRequestListener::JoinFinished() {
-    std::vector<std::thread> finished;
+    std::vector<pthread_t> finished;
     {
         std::lock_guard guard(Lock_);
         finished.swap(Finished_);
     }
-    for (std::thread& thread : finished)
-        thread.join();
+    for (pthread_t thread : finished)
+        ::pthread_join(thread, nullptr);
 }
 
 bool TRequestListener::Active() const {
@@ -172,13 +177,55 @@ void TRequestListener::AcceptLoop() {
         // The session is registered under the lock before its thread can finish and look
         // itself up.
         const uint64_t id = NextId_++;
-        try {
-            Open_.emplace(id,
-                          TSession{client, std::thread([this, id, client] { Serve(id, client); })});
-        } catch (const std::system_error&) {
+        if (!StartSession(id, client))
             ::close(client); // no thread could be started for it
-        }
     }
+}
+
+namespace {
+
+// Connection threads run one handler and little else. With the default 8 MB stacks the C
+// library could keep only a few for reuse, so most connections mapped a fresh stack and unmapped
+// it again (a TLB flush on every core each time); stacks this size are all kept. The handlers
+// use a few KB: pugixml parses without recursion and SQLite's deepest path stays far below.
+constexpr size_t ConnectionStackBytes = 512 * 1024;
+
+struct TSessionStart {
+    TRequestListener* Listener;
+    uint64_t Id;
+    int Fd;
+};
+
+} // namespace
+
+void* TRequestListener::RunSession(void* argument) {
+    const std::unique_ptr<TSessionStart> start(static_cast<TSessionStart*>(argument));
+    start->Listener->Serve(start->Id, start->Fd);
+    return nullptr;
+}
+
+bool TRequestListener::StartSession(uint64_t id, int fd) {
+    pthread_attr_t attributes;
+    if (::pthread_attr_init(&attributes) != 0)
+        return false;
+    ::pthread_attr_setstacksize(&attributes, ConnectionStackBytes);
+    try {
+        auto start = std::make_unique<TSessionStart>(TSessionStart{this, id, fd});
+        // Emplaced first: the thread may finish at once and looks itself up under Lock_, which
+        // the caller holds until both are done.
+        auto [session, added] = Open_.emplace(id, TSession{fd, pthread_t{}});
+        if (::pthread_create(&session->second.Thread, &attributes, RunSession, start.get()) != 0) {
+            Open_.erase(session);
+            ::pthread_attr_destroy(&attributes);
+            return false;
+        }
+        start.release();
+    } catch (const std::bad_alloc&) {
+        ::pthread_attr_destroy(&attributes);
+        return false;
+    }
+    ::pthread_attr_destroy(&attributes);
+    return true;
 }
 
 void TRequestListener::Serve(uint64_t id, int fd) {
@@ -198,7 +245,7 @@ void TRequestListener::Serve(uint64_t id, int fd) {
     std::lock_guard guard(Lock_);
     ::close(fd);
     auto session = Open_.find(id);
-    Finished_.push_back(std::move(session->second.Thread));
+    Finished_.push_back(session->second.Thread);
     Open_.erase(session);
     if (Open_.empty())
         Idle_.notify_all();

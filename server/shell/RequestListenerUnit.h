@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -66,13 +67,16 @@ public:
 
 private:
     void AcceptLoop();
+    // Starts the thread that serves a connection; false when none could be started.
+    bool StartSession(uint64_t id, int fd);
+    static void* RunSession(void* start);
     void Serve(uint64_t id, int fd);
     void WaitForAllConnections();
     void JoinFinished();
 
     struct TSession {
         int Fd;
-        std::thread Thread;
+        pthread_t Thread;
     };
 
     THandlerFactory Factory_;
@@ -85,7 +89,7 @@ private:
     mutable std::mutex Lock_;
     std::condition_variable Idle_;
     std::map<uint64_t, TSession> Open_; // connections being served
-    std::vector<std::thread> Finished_; // threads that have ended but are not joined yet
+    std::vector<pthread_t> Finished_;   // threads that have ended but are not joined yet
     uint64_t NextId_ = 0;
     bool Stopping_ = false;
 };
