@@ -24,7 +24,7 @@ struct TOptions {
     int Clients = 32;
     double Seconds = 3;
     long Count = 0; // requests per client; 0 runs for Seconds instead
-    int Rounds = 2;
+    int Rounds = 3;
     std::string Scenario = "all";
 };
 
