@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release) and runs them all; prints one table with the goal beside each
-# figure. Takes about five minutes on two cores. Extra arguments go to load_client
+# figure. The runs take under two minutes on two cores, plus the build. Extra arguments go to load_client
 # (e.g. --clients 64 --seconds 5).
 #
 #   bench/run.sh [load_client options]
@@ -19,7 +19,7 @@ bin="$build/bin"
 table="$(mktemp)"
 trap 'rm -f "$table"' EXIT
 
-echo "Machine: $(nproc) cores, $(uname -r); load before the run: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+before="$(cut -d' ' -f1-3 /proc/loadavg)"
 start=$(date +%s)
 {
     "$bin/load_client" "$@"
@@ -33,4 +33,5 @@ echo "| measure | figure | goal | |"
 echo "|---|---|---|---|"
 cat "$table"
 echo
-echo "Ran in $((end - start)) s on $(nproc) cores; load average after the run: $(cut -d' ' -f1-3 /proc/loadavg)."
+echo "Ran in $((end - start)) s on $(nproc) cores ($(uname -r)); load average (1, 5, 15 min)" \
+    "before: $before, after: $(cut -d' ' -f1-3 /proc/loadavg)."
