@@ -75,6 +75,10 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 bool CopyFlag(std::string_view text) {
     if (EqualsIgnoringCase(text, "true"))
         return true;
+    // Numbers may stand between blanks and carry a plus sign.
+    text = Trim(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
     if (text.empty() || !(text[0] == '-' || text[0] == '.' || (text[0] >= '0' && text[0] <= '9')))
         return false;
     double value = 0;

@@ -2,6 +2,7 @@
 
 #include "doorlock/BaseDoorlockUnit.h"
 #include "doorlock/DoorlockIssueUnit.h"
+#include "shell/ShellDialogUnit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,9 +50,7 @@ TDoorlockTestForm::TDoorlockTestForm(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("DoorlockTestForm"));
     setWindowTitle(QStringLiteral("测试"));
     setFixedSize(599, 394);
-    QFont font = this->font();
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(TestDialogFont());
 
     OpenPortBtn = Place<QPushButton>(this, "OpenPortBtn", 144, 24, 75, 25, "打开串口");
     beepBtn = Place<QPushButton>(this, "beepBtn", 280, 24, 75, 25, "Beep");

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -38,10 +39,16 @@ TArea<TARNEL_AREA10_SIZE> StampArea(TDateTime when) {
 // A room code as the encoder takes it. The encoder stores 16 bits and card numbers read them
 // back signed, so only 0..32767 round-trips; anything else is refused before a card is written.
 int16_t RoomCodeValue(const std::string& text, const char* what) {
+    // The integer conversion of the codes takes leading blanks and a plus sign.
+    std::string_view digits = text;
+    while (!digits.empty() && (digits.front() == ' ' || digits.front() == '\t'))
+        digits.remove_prefix(1);
+    if (!digits.empty() && digits.front() == '+')
+        digits.remove_prefix(1);
     int value = -1;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || text[0] == '-' || ec != std::errc() || end != text.data() + text.size() ||
-        value < 0 || value > 32767) {
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || digits[0] == '-' || ec != std::errc() ||
+        end != digits.data() + digits.size() || value < 0 || value > 32767) {
         const std::string message =
             std::string("发卡失败：") + what + "\"" + text + "\"不是0到32767之间的整数";
         WriteLog(message);

@@ -1,6 +1,7 @@
 #include "MemberTestFormUnit.h"
 
 #include "member/BaseMemberUnit.h"
+#include "shell/ShellDialogUnit.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -29,6 +30,7 @@ TMemberTestForm::TMemberTestForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("MemberTestForm"));
     setWindowTitle(QStringLiteral("测试"));
     setFixedSize(441, 311);
+    setFont(TestDialogFont());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 

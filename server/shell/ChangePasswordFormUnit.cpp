@@ -1,5 +1,6 @@
 #include "shell/ChangePasswordFormUnit.h"
 
+#include "shell/IniFileUnit.h"
 #include "shell/ShellDialogUnit.h"
 #include "shell/SysOptionUnit.h"
 #include "shell/icons/ShellIconsUnit.h"
@@ -75,8 +76,10 @@ void TChangePasswordForm::btnOKClick() {
     try {
         SysOption->Save();
     } catch (const std::exception& error) {
-        // The prompt must keep asking for the password the file still holds.
-        SysOption->Password = previous;
+        // The prompt must keep asking for the password the file holds: the old one when its key
+        // could not be written, the new one when a later key failed after it.
+        SysOption->Password =
+            TIniFile(SysOption->FileName).ReadString("SysOption", "Password", previous);
         QMessageBox::critical(this, QApplication::applicationDisplayName(),
                               QString::fromUtf8(error.what()));
         return;

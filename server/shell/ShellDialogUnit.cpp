@@ -7,6 +7,13 @@ QFont ShellDialogFont() {
     return font;
 }
 
+QFont TestDialogFont() {
+    QFont font;
+    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "DejaVu Sans", "Noto Sans CJK SC"});
+    font.setPixelSize(11);
+    return font;
+}
+
 void ShowPrompt(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, "提示", text, QMessageBox::Ok, parent);
     box.exec();

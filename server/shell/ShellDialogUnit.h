@@ -11,6 +11,10 @@ class QWidget;
 // 12-pixel 宋体, falling back to an installed CJK serif face where 宋体 is missing.
 QFont ShellDialogFont();
 
+// The test dialogs' 11-pixel "MS Sans Serif", falling back to a sans-serif face that has the
+// Chinese captions where it is missing.
+QFont TestDialogFont();
+
 // A modal message box titled "提示" with one OK button.
 void ShowPrompt(QWidget* parent, QMessageBox::Icon icon, const QString& text);
 

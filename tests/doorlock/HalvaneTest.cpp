@@ -59,6 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
         TCardNumberCase{"1", "12", "5", 20080506141125,
                         "building=1\nfloor=12\nroom=5\ncopy=0\nstart=2008-05-06 14:35\n"
                         "end=2008-05-08 12:00\n"},
+        // Leading blanks and a plus sign are part of the integer forms.
+        TCardNumberCase{" 1", "+12", "5", 20080506141125,
+                        "building=1\nfloor=12\nroom=5\ncopy=0\nstart=2008-05-06 14:35\n"
+                        "end=2008-05-08 12:00\n"},
         // The largest codes whose number still fits 64 bits.
         TCardNumberCase{"999", "999", "999", 2008050614999999999,
                         "building=999\nfloor=999\nroom=999\ncopy=0\nstart=2008-05-06 14:35\n"
@@ -94,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
     Codes, HalvaneBadCodeTest,
     ::testing::Values(TBadCodeCase{"abc", "1", "1", "发卡失败：楼号\"abc\"不是0到32767之间的整数"},
                       TBadCodeCase{"", "1", "1", "发卡失败：楼号\"\"不是0到32767之间的整数"},
-                      TBadCodeCase{"0", " 1", "1", "发卡失败：楼层\" 1\"不是0到32767之间的整数"},
+                      TBadCodeCase{"0", "1 ", "1", "发卡失败：楼层\"1 \"不是0到32767之间的整数"},
+                      TBadCodeCase{"0", "+-1", "1", "发卡失败：楼层\"+-1\"不是0到32767之间的整数"},
                       TBadCodeCase{"0", "1.5", "1", "发卡失败：楼层\"1.5\"不是0到32767之间的整数"},
                       TBadCodeCase{"0", "1", "-1", "发卡失败：房号\"-1\"不是0到32767之间的整数"},
                       TBadCodeCase{"0", "1", "32768",

@@ -182,14 +182,13 @@ TEST_P(CopyFlagTest, PositionTenDecidesTheCopyFlag) {
     EXPECT_EQ(CardValue(Card(), "copy"), GetParam().Copy ? "1" : "0");
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, CopyFlagTest,
-                         ::testing::Values(TCopyCase{"1", true}, TCopyCase{"True", true},
-                                           TCopyCase{"true", true}, TCopyCase{"TRUE", true},
-                                           TCopyCase{"-2", true}, TCopyCase{"0.5", true},
-                                           TCopyCase{"0", false}, TCopyCase{"False", false},
-                                           TCopyCase{"false", false}, TCopyCase{"", false},
-                                           TCopyCase{"yes", false}, TCopyCase{"0.0", false},
-                                           TCopyCase{" 1", false}, TCopyCase{"nan", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CopyFlagTest,
+    ::testing::Values(TCopyCase{"1", true}, TCopyCase{"True", true}, TCopyCase{"true", true},
+                      TCopyCase{"TRUE", true}, TCopyCase{"-2", true}, TCopyCase{"0.5", true},
+                      TCopyCase{"0", false}, TCopyCase{"False", false}, TCopyCase{"false", false},
+                      TCopyCase{"", false}, TCopyCase{"yes", false}, TCopyCase{"0.0", false},
+                      TCopyCase{" 1", true}, TCopyCase{"+1", true}, TCopyCase{"nan", false}));
 
 class NativeDatabaseTest : public TDoorlockFixture {
 protected:
