@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pugi {
-class xml_node;
-}
+class TXmlRequest;
 
 // Serves one door-lock request of the hotel management system: IssueCard, ReadCard or
 // EraseCard, chosen by the root's type attribute, answered with one DoorResponse. A request
@@ -20,7 +18,7 @@ public:
 private:
     struct TResponse;
 
-    bool IssueCard(const pugi::xml_node& root, int64_t& CardNo);
+    bool IssueCard(const TXmlRequest& request, int64_t& CardNo);
     bool ReadCard(int64_t& CardNo);
     bool EraseCard();
     void SendResponse(TConnection& connection, const TResponse& response);

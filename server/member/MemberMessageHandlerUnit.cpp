@@ -2,24 +2,15 @@
 
 #include "member/BaseMemberUnit.h"
 #include "shell/LogFileUnit.h"
+#include "shell/XmlMessageUnit.h"
 
 #include <charconv>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
 
 namespace {
-
-// Blanks and control characters, the bytes up to and including the space.
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-        text.remove_suffix(1);
-    return text;
-}
 
 // Decimal with an optional sign, within 32 bits; nothing else counts as an integer here.
 std::optional<int> ParseInteger(std::string_view text) {
@@ -35,31 +26,17 @@ std::optional<int> ParseInteger(std::string_view text) {
     return value;
 }
 
-// The child element at `index` counted from 0 in document order; names are not looked at.
-pugi::xml_node ChildAt(const pugi::xml_node& root, size_t index) {
-    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        if (index == 0)
-            return child;
-        --index;
-    }
-    return {};
-}
-
-std::string RequiredChildText(const pugi::xml_node& root, size_t index) {
-    const pugi::xml_node child = ChildAt(root, index);
-    if (!child)
+std::string RequiredFieldText(const TXmlRequest& request, size_t index) {
+    if (!request.HasField(index))
         throw std::invalid_argument("child element " + std::to_string(index) + " is missing");
-    return child.text().get();
+    return request.FieldText(index);
 }
 
 // -1 when the child is absent or holds no integer.
-int ChannelAt(const pugi::xml_node& root, size_t index) {
-    const pugi::xml_node child = ChildAt(root, index);
-    if (!child)
+int ChannelAt(const TXmlRequest& request, size_t index) {
+    if (!request.HasField(index))
         return -1;
-    return ParseInteger(child.text().get()).value_or(-1);
+    return ParseInteger(request.FieldText(index)).value_or(-1);
 }
 
 std::string Copy(const char* text) {
@@ -71,30 +48,25 @@ std::string Copy(const char* text) {
 void TMemberMessageHandler::HandleMessage(TConnection& connection, const std::string& text) {
     WriteLog("收到消息: \r\n" + text);
 
-    pugi::xml_document document;
-    const pugi::xml_parse_result parsed =
-        document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
-    if (!parsed)
-        throw std::invalid_argument(parsed.description());
-    const pugi::xml_node root = document.document_element();
-    const std::string_view type = Trim(root.attribute("type").value());
+    const TXmlRequest request(text);
+    const std::string type = request.Type();
 
     TResponse response;
     if (type == "WriteMemberCard") {
-        const std::string cardNo = RequiredChildText(root, 1);
-        const bool written = WriteCard(root);
+        const std::string cardNo = RequiredFieldText(request, 1);
+        const bool written = WriteCard(request);
         response.ResultCode = written ? "200" : "500";
         response.ResultMessage = written ? "写卡成功" : "写卡失败";
         response.CardNo = cardNo;
         WriteLog((written ? "写卡成功,卡号为:" : "写卡失败,卡号为:") + cardNo);
         SendResponse(connection, response);
     } else if (type == "ReadMemberCard") {
-        const std::string flagText = RequiredChildText(root, 1);
+        const std::string flagText = RequiredFieldText(request, 1);
         const std::optional<int> flagValue = ParseInteger(flagText);
         if (!flagValue)
             throw std::invalid_argument("'" + flagText + "' is not a valid integer value");
         const bool flag = *flagValue == 1;
-        const int channel = ChannelAt(root, 2);
+        const int channel = ChannelAt(request, 2);
 
         const char* cardNo = "";
         const char* password = nullptr;
@@ -126,13 +98,13 @@ void TMemberMessageHandler::HandleMessage(TConnection& connection, const std::st
     }
 }
 
-bool TMemberMessageHandler::WriteCard(const pugi::xml_node& root) {
-    RequiredChildText(root, 0);
-    std::string cardNo = RequiredChildText(root, 1);
-    std::string secondValue = RequiredChildText(root, 2);
-    std::string thirdValue = RequiredChildText(root, 3);
-    std::string fourthValue = RequiredChildText(root, 4);
-    const int channel = ChannelAt(root, 5);
+bool TMemberMessageHandler::WriteCard(const TXmlRequest& request) {
+    RequiredFieldText(request, 0);
+    std::string cardNo = RequiredFieldText(request, 1);
+    std::string secondValue = RequiredFieldText(request, 2);
+    std::string thirdValue = RequiredFieldText(request, 3);
+    std::string fourthValue = RequiredFieldText(request, 4);
+    const int channel = ChannelAt(request, 5);
     if (!MemberCard)
         return false;
     return MemberCard->WriteCard(std::move(cardNo), std::move(secondValue), std::move(thirdValue),
@@ -158,27 +130,11 @@ void TMemberMessageHandler::SendResponse(TConnection& connection, const TRespons
 }
 
 std::string TMemberMessageHandler::ResponseToXml(const TResponse& response) {
-    pugi::xml_document document;
-    pugi::xml_node root = document.append_child("DoorResponse");
     // Password travels last although the response holds it fifth: PMS clients expect this order.
-    const std::pair<const char*, const std::string*> elements[] = {
-        {"RequestID", &response.RequestID},
-        {"ResultCode", &response.ResultCode},
-        {"ResultMessage", &response.ResultMessage},
-        {"CardNo", &response.CardNo},
-        {"ExpireDate", &response.ExpireDate},
-        {"GuestName", &response.GuestName},
-        {"Score", &response.Score},
-        {"Password", &response.Password},
-    };
-    for (const auto& [name, value] : elements) {
-        pugi::xml_node element = root.append_child(name);
-        if (!value->empty())
-            element.text().set(value->c_str());
-    }
-    // The library escapes the values, so every answer is well-formed XML.
-    std::ostringstream out;
-    root.print(out, "",
-               pugi::format_raw | pugi::format_no_declaration | pugi::format_no_empty_element_tags);
-    return out.str();
+    return "<DoorResponse>" + XmlElement("RequestID", response.RequestID) +
+           XmlElement("ResultCode", response.ResultCode) +
+           XmlElement("ResultMessage", response.ResultMessage) +
+           XmlElement("CardNo", response.CardNo) + XmlElement("ExpireDate", response.ExpireDate) +
+           XmlElement("GuestName", response.GuestName) + XmlElement("Score", response.Score) +
+           XmlElement("Password", response.Password) + "</DoorResponse>";
 }

@@ -2,7 +2,7 @@
 
 #include "shell/RequestListenerUnit.h"
 
-#include <pugixml.hpp>
+class TXmlRequest;
 
 #include <string>
 
@@ -16,7 +16,7 @@ public:
 
     // Reads children 0 to 4 and the optional channel of a write request, then calls the device;
     // false without a device.
-    bool WriteCard(const pugi::xml_node& root);
+    bool WriteCard(const TXmlRequest& request);
     // MemberCard's ReadCard with the same arguments; false, outputs untouched, without a device.
     bool ReadCard(bool Flag, const char*& CardNo, const char*& Password, const char*& ExpireDate,
                   const char*& GuestName, const char*& Score, int Channel);

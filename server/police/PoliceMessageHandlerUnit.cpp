@@ -1,12 +1,10 @@
 #include "PoliceMessageHandlerUnit.h"
 
 #include "shell/LogFileUnit.h"
-
-#include <pugixml.hpp>
+#include "shell/XmlMessageUnit.h"
 
 #include <charconv>
 #include <cstdint>
-#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -53,32 +51,12 @@ std::string GuestToXml(const TGuest& guest) {
     // Widened first so that the largest code still gets its successor.
     const std::string salutation = std::to_string(std::int64_t{ParseGenderID(guest.GenderID)} + 1);
 
-    pugi::xml_document document;
-    pugi::xml_node root = document.append_child("Guest");
-    const std::pair<const char*, const std::string*> elements[] = {
-        {"RoomNo", &guest.RoomNo},
-        {"EnterTime", &guest.EnterTime},
-        {"IdCardTypeID", nullptr},
-        {"IdCardNo", &guest.IdCardNo},
-        {"Name", &guest.Name},
-        {"Nationality", &guest.Nationality},
-        {"GenderID", &guest.GenderID},
-        {"SalutationID", &salutation},
-        {"CountryCode", &guest.CountryCode},
-        {"ProvinceCode", &guest.ProvinceCode},
-        {"Address", &guest.Address},
-        {"Birthday", &guest.Birthday},
-    };
-    for (const auto& [name, value] : elements) {
-        pugi::xml_node element = root.append_child(name);
-        // Every guest goes out as an identity card, whatever the device recorded.
-        const char* text = value ? value->c_str() : "11";
-        if (*text)
-            element.text().set(text);
-    }
-    // The library escapes the values, so every answer is well-formed XML.
-    std::ostringstream out;
-    root.print(out, "",
-               pugi::format_raw | pugi::format_no_declaration | pugi::format_no_empty_element_tags);
-    return out.str();
+    // Every guest goes out as an identity card, whatever the device recorded.
+    return "<Guest>" + XmlElement("RoomNo", guest.RoomNo) +
+           XmlElement("EnterTime", guest.EnterTime) + XmlElement("IdCardTypeID", "11") +
+           XmlElement("IdCardNo", guest.IdCardNo) + XmlElement("Name", guest.Name) +
+           XmlElement("Nationality", guest.Nationality) + XmlElement("GenderID", guest.GenderID) +
+           XmlElement("SalutationID", salutation) + XmlElement("CountryCode", guest.CountryCode) +
+           XmlElement("ProvinceCode", guest.ProvinceCode) + XmlElement("Address", guest.Address) +
+           XmlElement("Birthday", guest.Birthday) + "</Guest>";
 }

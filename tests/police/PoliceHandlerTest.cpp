@@ -142,6 +142,16 @@ TEST(GuestToXml, FieldsTheFileLeavesOutAreEmptyElements) {
               "<ProvinceCode></ProvinceCode><Address></Address><Birthday></Birthday></Guest>");
 }
 
+TEST(GuestToXml, OnlyTheThreeMarkupCharactersAreReplaced) {
+    TGuest guest;
+    guest.GenderID = "1";
+    guest.Name = "\"O'Neil\"\t\x01";
+    guest.Address = "<a&b>";
+    const std::string text = GuestToXml(guest);
+    EXPECT_NE(text.find("<Name>\"O'Neil\"\t\x01</Name>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<Address>&lt;a&amp;b&gt;</Address>"), std::string::npos) << text;
+}
+
 TEST(GuestToXml, GenderThatIsNoIntegerNamesItselfInTheError) {
     TGuest guest;
     guest.GenderID = "male";
