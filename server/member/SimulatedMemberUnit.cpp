@@ -1,5 +1,6 @@
 #include "SimulatedMemberUnit.h"
 
+#include "shell/KeyValueFileUnit.h"
 #include "shell/LogFileUnit.h"
 
 #include <fstream>
@@ -11,35 +12,13 @@
 
 namespace {
 
-using TEntries = std::vector<std::pair<std::string, std::string>>;
+using TEntries = TKeyValues;
 
 std::optional<std::string> ReadText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Key=value lines in file order; CR LF endings and a leading byte-order mark are accepted so
-// that a file edited on Windows reads the same.
-std::optional<TEntries> ReadEntries(const std::filesystem::path& path) {
-    std::optional<std::string> text = ReadText(path);
-    if (!text)
-        return std::nullopt;
-    if (text->starts_with("\xEF\xBB\xBF"))
-        text->erase(0, 3);
-    TEntries entries;
-    std::istringstream lines(*text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
-    }
-    return entries;
 }
 
 const std::string* Find(const TEntries& entries, const std::string& key) {
@@ -133,7 +112,7 @@ bool TSimulatedMember::WriteCard(std::string CardNo, std::string SecondValue,
         WriteLog("模拟会员卡设备: 写卡数据含有换行符，未写入");
         return false;
     }
-    TEntries entries = ReadEntries(CardFile()).value_or(TEntries{});
+    TEntries entries = ReadKeyValueFile(CardFile()).value_or(TEntries{});
     Set(entries, "CardNo", std::move(CardNo));
     Set(entries, "SecondValue", std::move(SecondValue));
     Set(entries, "ThirdValue", std::move(ThirdValue));
@@ -152,7 +131,7 @@ bool TSimulatedMember::ReadCard(bool, const char*& CardNo, const char*& Password
     std::lock_guard guard(Lock_);
     if (ForcedFailure())
         return false;
-    const std::optional<TEntries> entries = ReadEntries(CardFile());
+    const std::optional<TEntries> entries = ReadKeyValueFile(CardFile());
     if (!entries)
         return false;
     TReadTexts& texts = ThreadReadTexts();

@@ -1,10 +1,8 @@
 #include "SimulatedPoliceUnit.h"
 
+#include "shell/KeyValueFileUnit.h"
 #include "shell/LogFileUnit.h"
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string_view>
 
 namespace {
@@ -40,24 +38,12 @@ void TSimulatedPolice::ShowOptionDialog() {
 
 std::optional<TGuest> TSimulatedPolice::GetGuest() {
     // Each call reads into a guest of its own, so concurrent callers share nothing.
-    std::ifstream in(GuestFile(), std::ios::binary);
-    if (!in)
+    const std::optional<TKeyValues> entries = ReadKeyValueFile(GuestFile());
+    if (!entries)
         return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    // A file saved by a Windows editor may start with a byte-order mark and end lines in CR LF.
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.erase(0, 3);
     TGuest guest;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        if (std::string* field = Field(guest, std::string_view(line).substr(0, equals)))
-            *field = line.substr(equals + 1);
-    }
+    for (const auto& [name, value] : *entries)
+        if (std::string* field = Field(guest, name))
+            *field = value;
     return guest;
 }
