@@ -4,13 +4,13 @@
 #include "doorlock/DoorlockRecordManagerUnit.h"
 #include "shell/SysOptionUnit.h"
 
-bool IssueGuestCard(const TCardIssue& issue, int64_t& CardNo) {
-    const TSysOption defaults{""};
-    const TSysOption& options = SysOption ? *SysOption : defaults;
-    const std::string roomNo = issue.RoomNo();
+namespace {
 
+// The start-time look-up, the room row, the encoder call and the stored records as one step.
+bool IssueUnderLock(const TCardIssue& issue, const TSysOption& options,
+                    TDoorlockRecordManager* store, int64_t& CardNo) {
+    const std::string roomNo = issue.RoomNo();
     auto guard = LockDoorlockOperations();
-    TDoorlockRecordManager* store = DoorlockRecordManager;
     const TDateTime stayStart = TDateTime::Now().IncMinute(-options.DelayMinutes);
 
     TDateTime start = issue.CheckIn;
@@ -42,5 +42,20 @@ bool IssueGuestCard(const TCardIssue& issue, int64_t& CardNo) {
         store->AddIssueCardRecord(issue.RegisterId, issued ? std::to_string(CardNo) : "0", roomNo,
                                   1, start, issue.CheckIn, issue.CheckOut, issue.IsCopy,
                                   issue.GuestName, TDateTime::Now());
+    return issued;
+}
+
+} // namespace
+
+bool IssueGuestCard(const TCardIssue& issue, int64_t& CardNo) {
+    const TSysOption defaults{""};
+    const TSysOption& options = SysOption ? *SysOption : defaults;
+    // The store lives from start-up until after the last request has ended.
+    TDoorlockRecordManager* store = DoorlockRecordManager;
+    const bool issued = IssueUnderLock(issue, options, store, CardNo);
+    // What the issue stored is on disk before anyone hears of the card; concurrent issues share
+    // the flush.
+    if (store && (options.UseNativeDoorlockDb || options.SaveDoorlockRecord))
+        store->WaitDurable();
     return issued;
 }

@@ -29,6 +29,10 @@ public:
     // Updates the room's start of stay, adding the room when it has no row.
     void SetLastCheckInTime(const std::string& RoomNo, TDateTime Time);
     void AddRoom(const std::string& RoomNo, TDateTime Time);
+    // Returns once everything committed so far is on disk. Commits themselves do not wait for
+    // the disk, so that concurrent issues share one flush instead of queueing for one each
+    // under the door-lock lock; call this after leaving that lock and before answering.
+    void WaitDurable();
     void AddIssueCardRecord(const std::string& RegisterId, const std::string& CardNo,
                             const std::string& RoomNo, int CardType, TDateTime LastCheckInTime,
                             TDateTime CheckInTime, TDateTime CheckOutTime, bool IsCopy,
@@ -41,6 +45,8 @@ private:
 
     std::string DbFileName_;
     sqlite3* Connection_ = nullptr;
+    // The write-ahead log, held open to flush it; -1 when commits flush by themselves.
+    int WalFd_ = -1;
     // Prepared once, reused by every call.
     sqlite3_stmt* SelectRoom_ = nullptr;
     sqlite3_stmt* UpdateRoom_ = nullptr;
