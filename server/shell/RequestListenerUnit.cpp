@@ -2,6 +2,7 @@
 
 #include "Utf8Unit.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -168,9 +169,11 @@ void TRequestListener::AcceptLoop() {
         const int one = 1;
         ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         std::lock_guard guard(Lock_);
-        const bool full = Limits_.MaxConnections > 0 &&
-                          Open_.size() >= static_cast<size_t>(Limits_.MaxConnections);
-        if (Stopping_ || full) {
+        // Sessions already told to go are leaving and hold no place.
+        const auto holding = std::count_if(Open_.begin(), Open_.end(),
+                                           [](const auto& entry) { return !entry.second.Evicted; });
+        const bool full = Limits_.MaxConnections > 0 && holding >= Limits_.MaxConnections;
+        if (Stopping_ || (full && !EvictIdleSession())) {
             ::close(client);
             continue;
         }
@@ -232,7 +235,12 @@ void TRequestListener::Serve(uint64_t id, int fd) {
     try {
         std::unique_ptr<TMessageHandler> handler = Factory_();
         std::string request;
-        if (handler && ReadRequest(fd, Limits_.ReadTimeoutSeconds, request)) {
+        const bool read = handler && ReadRequest(fd, Limits_.ReadTimeoutSeconds, request);
+        {
+            std::lock_guard guard(Lock_);
+            Open_.at(id).Reading = false;
+        }
+        if (read) {
             TSocketConnection connection(fd);
             handler->HandleMessage(connection, DecodeRequestText(request));
         }
@@ -249,6 +257,25 @@ void TRequestListener::Serve(uint64_t id, int fd) {
     Open_.erase(session);
     if (Open_.empty())
         Idle_.notify_all();
+}
+
+bool TRequestListener::EvictIdleSession() {
+    // A PMS client sends its request as soon as it is connected; one that has sent nothing whole
+    // for this long while every place is taken is the one to go.
+    constexpr auto IdleGrace = std::chrono::seconds(1);
+    const auto now = std::chrono::steady_clock::now();
+    TSession* oldest = nullptr;
+    for (auto& [id, session] : Open_)
+        if (session.Reading && !session.Evicted && now - session.Since >= IdleGrace &&
+            (!oldest || session.Since < oldest->Since))
+            oldest = &session;
+    if (!oldest)
+        return false;
+    // Its thread sees the shutdown at once, closes the socket and leaves; the place it frees
+    // is counted as free from now.
+    ::shutdown(oldest->Fd, SHUT_RDWR);
+    oldest->Evicted = true;
+    return true;
 }
 
 bool TRequestListener::Stop(std::chrono::milliseconds wait) {

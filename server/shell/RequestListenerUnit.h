@@ -77,7 +77,14 @@ private:
     struct TSession {
         int Fd;
         pthread_t Thread;
+        // Until the request has arrived whole; such a session may give way to a newcomer.
+        bool Reading = true;
+        bool Evicted = false;
+        std::chrono::steady_clock::time_point Since = std::chrono::steady_clock::now();
     };
+    // Shuts down the longest-waiting connection that has sent no whole request for a while, so
+    // that clients which connect and send nothing cannot hold every place; false when none has.
+    bool EvictIdleSession();
 
     THandlerFactory Factory_;
     TListenerLimits Limits_;
