@@ -2,15 +2,12 @@
 
 #include "result_codes.h"
 
-#include <chrono>
-#include <thread>
-
 namespace ostrel {
 namespace {
 
 constexpr int kWaitDataMs = 3000;
 constexpr int kFirstReplyByteMs = 1000;
-constexpr auto kPauseAfterFailedWait = std::chrono::milliseconds(10);
+constexpr int kPauseAfterFailedWaitMs = 10;
 
 SerialPort* port = nullptr;
 int readTimeoutMs = 1000;
@@ -22,7 +19,7 @@ SerialPort& thePort() {
 }
 
 void pauseAfterFailedWait() {
-    std::this_thread::sleep_for(kPauseAfterFailedWait);
+    thePort().pause(kPauseAfterFailedWaitMs);
 }
 
 } // namespace

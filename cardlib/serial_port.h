@@ -3,8 +3,10 @@
 // moves bytes and honours the time-outs it is given.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 namespace ostrel {
 
@@ -42,6 +44,8 @@ public:
     virtual IoStatus waitForInput(int timeoutMs) = 0;
     // Reads one byte; stores nothing unless the result is Ok.
     virtual IoStatus readByte(uint8_t& byte, int timeoutMs) = 0;
+    // Lets the device settle after a failed wait. A fake device has nothing to wait for.
+    virtual void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 
 // The backend of this platform; one instance in static storage.
