@@ -98,6 +98,11 @@ TRequestListener::TRequestListener(THandlerFactory factory, TListenerLimits limi
 TRequestListener::~TRequestListener() {
     Stop(std::chrono::milliseconds(0));
     WaitForAllConnections();
+    {
+        std::unique_lock guard(Lock_);
+        WorkWaiting_.notify_all();
+        Idle_.wait(guard, [this] { return Workers_ == 0; });
+    }
     JoinFinished();
 }
 
@@ -144,6 +149,12 @@ void TRequestListener::Start(int port) {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     Port_ = ntohs(address.sin_port);
     WakeFd_ = ::eventfd(0, EFD_CLOEXEC);
+    if (WakeFd_ < 0) {
+        const int error = errno;
+        ::close(fd);
+        throw std::runtime_error(std::string("Could not start the listener: ") +
+                                 std::strerror(error));
+    }
     {
         std::lock_guard guard(Lock_);
         ListenFd_ = fd;
@@ -163,8 +174,16 @@ void TRequestListener::AcceptLoop() {
         if (p[1].revents)
             return;
         const int client = ::accept4(ListenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0)
-            continue; // a client that left before it was accepted, or out of descriptors
+        if (client < 0) {
+            // Out of descriptors the pending client stays queued and the socket stays readable:
+            // pause instead of spinning until connections end. Any other error is a client that
+            // left before it was accepted.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                pollfd wake{WakeFd_, POLLIN, 0};
+                ::poll(&wake, 1, 100);
+            }
+            continue;
+        }
         JoinFinished();
         const int one = 1;
         ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -193,52 +212,78 @@ namespace {
 // use a few KB: pugixml parses without recursion and SQLite's deepest path stays far below.
 constexpr size_t ConnectionStackBytes = 512 * 1024;
 
-struct TSessionStart {
-    TRequestListener* Listener;
-    uint64_t Id;
-    int Fd;
-};
+// How long a connection thread waits for its next connection before it ends.
+constexpr auto WorkerIdleTime = std::chrono::seconds(10);
 
 } // namespace
 
-void* TRequestListener::RunSession(void* argument) {
-    const std::unique_ptr<TSessionStart> start(static_cast<TSessionStart*>(argument));
-    start->Listener->Serve(start->Id, start->Fd);
+bool TRequestListener::StartSession(uint64_t id, int fd) {
+    // Called with Lock_ held.
+    Open_.emplace(id, TSession{fd});
+    Pending_.emplace_back(id, fd);
+    if (IdleWorkers_ > 0) {
+        --IdleWorkers_; // reserved for this connection
+        WorkWaiting_.notify_one();
+        return true;
+    }
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool started = ::pthread_attr_init(&attributes) == 0;
+    if (started) {
+        ::pthread_attr_setstacksize(&attributes, ConnectionStackBytes);
+        started = ::pthread_create(&thread, &attributes, RunWorker, this) == 0;
+        ::pthread_attr_destroy(&attributes);
+    }
+    if (!started) {
+        Pending_.pop_back();
+        Open_.erase(id);
+        return false;
+    }
+    ++Workers_;
+    return true;
+}
+
+void* TRequestListener::RunWorker(void* listener) {
+    static_cast<TRequestListener*>(listener)->WorkerLoop();
     return nullptr;
 }
 
-bool TRequestListener::StartSession(uint64_t id, int fd) {
-    pthread_attr_t attributes;
-    if (::pthread_attr_init(&attributes) != 0)
-        return false;
-    ::pthread_attr_setstacksize(&attributes, ConnectionStackBytes);
-    try {
-        auto start = std::make_unique<TSessionStart>(TSessionStart{this, id, fd});
-        // Emplaced first: the thread may finish at once and looks itself up under Lock_, which
-        // the caller holds until both are done.
-        auto [session, added] = Open_.emplace(id, TSession{fd, pthread_t{}});
-        if (::pthread_create(&session->second.Thread, &attributes, RunSession, start.get()) != 0) {
-            Open_.erase(session);
-            ::pthread_attr_destroy(&attributes);
-            return false;
+void TRequestListener::WorkerLoop() {
+    std::unique_lock guard(Lock_);
+    for (;;) {
+        if (Pending_.empty()) {
+            ++IdleWorkers_;
+            const bool work = WorkWaiting_.wait_for(
+                guard, WorkerIdleTime, [this] { return !Pending_.empty() || Stopping_; });
+            if (!work || Pending_.empty()) {
+                --IdleWorkers_; // nobody reserved this thread
+                break;
+            }
         }
-        start.release();
-    } catch (const std::bad_alloc&) {
-        ::pthread_attr_destroy(&attributes);
-        return false;
+        const auto [id, fd] = Pending_.front();
+        Pending_.erase(Pending_.begin());
+        guard.unlock();
+        Serve(id, fd);
+        guard.lock();
     }
-    ::pthread_attr_destroy(&attributes);
-    return true;
+    Finished_.push_back(::pthread_self());
+    --Workers_;
+    Idle_.notify_all();
 }
 
 void TRequestListener::Serve(uint64_t id, int fd) {
     try {
         std::unique_ptr<TMessageHandler> handler = Factory_();
         std::string request;
-        const bool read = handler && ReadRequest(fd, Limits_.ReadTimeoutSeconds, request);
+        bool read = handler && ReadRequest(fd, Limits_.ReadTimeoutSeconds, request);
         {
             std::lock_guard guard(Lock_);
-            Open_.at(id).Reading = false;
+            TSession& session = Open_.at(id);
+            session.Reading = false;
+            // Given away to a newcomer while its last bytes came in: its socket is shut, and a
+            // card written now could never be answered.
+            if (session.Evicted)
+                read = false;
         }
         if (read) {
             TSocketConnection connection(fd);
@@ -252,9 +297,7 @@ void TRequestListener::Serve(uint64_t id, int fd) {
     DiscardPendingInput(fd);
     std::lock_guard guard(Lock_);
     ::close(fd);
-    auto session = Open_.find(id);
-    Finished_.push_back(session->second.Thread);
-    Open_.erase(session);
+    Open_.erase(id);
     if (Open_.empty())
         Idle_.notify_all();
 }
@@ -295,6 +338,7 @@ bool TRequestListener::Stop(std::chrono::milliseconds wait) {
     for (auto& [id, session] : Open_)
         ::shutdown(session.Fd, SHUT_RDWR);
     const bool idle = Idle_.wait_for(guard, wait, [this] { return Open_.empty(); });
+    WorkWaiting_.notify_all(); // waiting threads end
     guard.unlock();
     JoinFinished();
     return idle;
