@@ -8,6 +8,7 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <new>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
@@ -100,7 +101,8 @@ TRequestListener::~TRequestListener() {
     WaitForAllConnections();
     {
         std::unique_lock guard(Lock_);
-        WorkWaiting_.notify_all();
+        for (TWaitingWorker* worker : Waiting_)
+            worker->Wake.notify_one();
         Idle_.wait(guard, [this] { return Workers_ == 0; });
     }
     JoinFinished();
@@ -217,25 +219,38 @@ constexpr auto WorkerIdleTime = std::chrono::seconds(10);
 
 } // namespace
 
+namespace {
+
+struct TWorkerStart {
+    TRequestListener* Listener;
+    uint64_t Id;
+    int Fd;
+};
+
+} // namespace
+
 bool TRequestListener::StartSession(uint64_t id, int fd) {
-    // Called with Lock_ held.
+    // Called with Lock_ held, so the session is registered before any thread can finish it.
     Open_.emplace(id, TSession{fd});
-    Pending_.emplace_back(id, fd);
-    if (IdleWorkers_ > 0) {
-        --IdleWorkers_; // reserved for this connection
-        WorkWaiting_.notify_one();
+    if (!Waiting_.empty()) {
+        TWaitingWorker* worker = Waiting_.back();
+        Waiting_.pop_back();
+        worker->Id = id;
+        worker->Fd = fd;
+        worker->Wake.notify_one();
         return true;
     }
+    auto* start = new (std::nothrow) TWorkerStart{this, id, fd};
     pthread_attr_t attributes;
     pthread_t thread;
-    bool started = ::pthread_attr_init(&attributes) == 0;
+    bool started = start && ::pthread_attr_init(&attributes) == 0;
     if (started) {
         ::pthread_attr_setstacksize(&attributes, ConnectionStackBytes);
-        started = ::pthread_create(&thread, &attributes, RunWorker, this) == 0;
+        started = ::pthread_create(&thread, &attributes, RunWorker, start) == 0;
         ::pthread_attr_destroy(&attributes);
     }
     if (!started) {
-        Pending_.pop_back();
+        delete start;
         Open_.erase(id);
         return false;
     }
@@ -243,32 +258,32 @@ bool TRequestListener::StartSession(uint64_t id, int fd) {
     return true;
 }
 
-void* TRequestListener::RunWorker(void* listener) {
-    static_cast<TRequestListener*>(listener)->WorkerLoop();
+void* TRequestListener::RunWorker(void* argument) {
+    const std::unique_ptr<TWorkerStart> start(static_cast<TWorkerStart*>(argument));
+    start->Listener->WorkerLoop(start->Id, start->Fd);
     return nullptr;
 }
 
-void TRequestListener::WorkerLoop() {
-    std::unique_lock guard(Lock_);
+void TRequestListener::WorkerLoop(uint64_t id, int fd) {
     for (;;) {
-        if (Pending_.empty()) {
-            ++IdleWorkers_;
-            const bool work = WorkWaiting_.wait_for(
-                guard, WorkerIdleTime, [this] { return !Pending_.empty() || Stopping_; });
-            if (!work || Pending_.empty()) {
-                --IdleWorkers_; // nobody reserved this thread
-                break;
-            }
-        }
-        const auto [id, fd] = Pending_.front();
-        Pending_.erase(Pending_.begin());
-        guard.unlock();
         Serve(id, fd);
-        guard.lock();
+        std::unique_lock guard(Lock_);
+        TWaitingWorker me;
+        if (!Stopping_) {
+            Waiting_.push_back(&me);
+            me.Wake.wait_for(guard, WorkerIdleTime, [&] { return me.Fd >= 0 || Stopping_; });
+        }
+        if (me.Fd < 0) {
+            // Nobody handed a connection over: leave the waiting list and end.
+            std::erase(Waiting_, &me);
+            Finished_.push_back(::pthread_self());
+            --Workers_;
+            Idle_.notify_all();
+            return;
+        }
+        id = me.Id;
+        fd = me.Fd;
     }
-    Finished_.push_back(::pthread_self());
-    --Workers_;
-    Idle_.notify_all();
 }
 
 void TRequestListener::Serve(uint64_t id, int fd) {
@@ -337,8 +352,9 @@ bool TRequestListener::Stop(std::chrono::milliseconds wait) {
     Stopping_ = true;
     for (auto& [id, session] : Open_)
         ::shutdown(session.Fd, SHUT_RDWR);
+    for (TWaitingWorker* worker : Waiting_)
+        worker->Wake.notify_one(); // waiting threads end
     const bool idle = Idle_.wait_for(guard, wait, [this] { return Open_.empty(); });
-    WorkWaiting_.notify_all(); // waiting threads end
     guard.unlock();
     JoinFinished();
     return idle;

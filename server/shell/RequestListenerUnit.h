@@ -70,8 +70,8 @@ private:
     // Hands a new connection to a waiting connection thread, or starts one; false when no
     // thread could be had for it.
     bool StartSession(uint64_t id, int fd);
-    static void* RunWorker(void* listener);
-    void WorkerLoop();
+    static void* RunWorker(void* start);
+    void WorkerLoop(uint64_t id, int fd);
     void Serve(uint64_t id, int fd);
     void WaitForAllConnections();
     void JoinFinished();
@@ -95,15 +95,17 @@ private:
     std::thread AcceptThread_;
 
     mutable std::mutex Lock_;
-    std::condition_variable Idle_;        // Open_ became empty, or a thread ended
-    std::condition_variable WorkWaiting_; // a connection waits in Pending_, or stopping
-    std::map<uint64_t, TSession> Open_;   // connections being served
+    std::condition_variable Idle_;      // Open_ became empty, or a thread ended
+    std::map<uint64_t, TSession> Open_; // connections being served
     // Each connection has a thread of its own for as long as it is served; a thread that has
     // finished one waits a while for the next instead of ending, since starting a thread costs
-    // more than serving a request. Invariant: every waiting thread either is counted in
-    // IdleWorkers_ or has an entry of Pending_ reserved for it.
-    std::vector<std::pair<uint64_t, int>> Pending_;
-    size_t IdleWorkers_ = 0;
+    // more than serving a request. A new connection goes to the thread that waited least.
+    struct TWaitingWorker {
+        std::condition_variable Wake;
+        uint64_t Id = 0;
+        int Fd = -1; // the connection handed over, or -1
+    };
+    std::vector<TWaitingWorker*> Waiting_;
     size_t Workers_ = 0;
     std::vector<pthread_t> Finished_; // threads that have ended but are not joined yet
     uint64_t NextId_ = 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <future>
 #include <thread>
 #include <vector>
@@ -196,4 +197,29 @@ TEST(RequestListenerStart, PortInUseAndInvalidPortsAreReported) {
     TRequestListener third([] { return nullptr; });
     EXPECT_THROW(third.Start(70000), std::runtime_error);
     EXPECT_THROW(third.Start(-1), std::runtime_error);
+}
+
+TEST_F(RequestListener, ConnectionThreadsAreReusedNotPiledUp) {
+    auto threads = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = threads();
+    constexpr int Clients = 8, Rounds = 50;
+    std::vector<std::future<bool>> results;
+    for (int c = 0; c < Clients; ++c)
+        results.push_back(std::async(std::launch::async, [this] {
+            for (int i = 0; i < Rounds; ++i)
+                if (TLoopbackClient::Exchange(Port(), std::string("x\0", 2)) != Answer("x"))
+                    return false;
+            return true;
+        }));
+    for (auto& r : results)
+        EXPECT_TRUE(r.get());
+    results.clear(); // joins the clients' threads
+    // The clients' own threads have ended; what remains are connection threads waiting for the
+    // next connection, at most one for each connection that was open at once.
+    EXPECT_LE(threads(), before + 2 * Clients);
+    Listener.reset();
+    EXPECT_EQ(threads(), before - 1); // the accept thread went too
 }
