@@ -3,41 +3,13 @@
 #include "DateTimeUnit.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 TLogFile* LogFile = nullptr;
 
 TLogFile::TLogFile(std::string fileName) : FileName_(std::move(fileName)) {}
-
-TLogFile::~TLogFile() {
-    if (Fd_ >= 0)
-        ::close(Fd_);
-}
-
-int TLogFile::CurrentFile() {
-    if (Fd_ >= 0) {
-        struct stat named {};
-        if (::stat(FileName_.c_str(), &named) == 0 && named.st_dev == Device_ &&
-            named.st_ino == Inode_)
-            return Fd_;
-        ::close(Fd_);
-        Fd_ = -1;
-    }
-    const int fd = ::open(FileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return -1;
-    struct stat held {};
-    if (::fstat(fd, &held) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    Fd_ = fd;
-    Device_ = held.st_dev;
-    Inode_ = held.st_ino;
-    return Fd_;
-}
 
 std::string TLogFile::DailyFileName(const std::string& folder,
                                     std::chrono::system_clock::time_point when) {
@@ -57,7 +29,7 @@ void TLogFile::WriteLog(std::string_view message) {
     entry += ' ';
     entry += message;
     entry += "\r\n";
-    const int fd = CurrentFile();
+    const int fd = ::open(FileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
     const char* p = entry.data();
@@ -72,6 +44,7 @@ void TLogFile::WriteLog(std::string_view message) {
         p += n;
         left -= static_cast<size_t>(n);
     }
+    ::close(fd);
 }
 
 void WriteLog(std::string_view message) {

@@ -4,19 +4,12 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
-// The daily log beside the program. Every entry is appended and reaches the file before
-// WriteLog returns, so that other programs can read the file at any moment. The file is kept
-// open between entries (opening and closing it for each one was most of a request's cost), but
-// every entry goes to the file that the name shows at that moment: a log moved away or deleted
-// while the program runs is created anew, as if each entry had opened it.
+// The daily log beside the program. Every entry is opened, appended and closed on its own so that
+// other programs can read the file at any moment and nothing is held open between requests.
 class TLogFile {
 public:
     explicit TLogFile(std::string fileName);
-    ~TLogFile();
-    TLogFile(const TLogFile&) = delete;
-    TLogFile& operator=(const TLogFile&) = delete;
 
     // Appends "yyyy-mm-dd hh:nn:ss " + message + CR LF. Input/output failures lose the entry
     // silently; the caller never learns of them.
@@ -29,13 +22,7 @@ public:
                                      std::chrono::system_clock::time_point when);
 
 private:
-    // The descriptor of the file the name shows, opening it when needed; -1 when it cannot be.
-    int CurrentFile();
-
     std::string FileName_;
-    int Fd_ = -1;
-    dev_t Device_ = 0;
-    ino_t Inode_ = 0;
     // Serialises writers of this process so that no entry is lost to a concurrent writer.
     std::mutex Lock_;
 };

@@ -98,3 +98,19 @@ TEST(LogFile, WriteLogWithoutAProgramLogDoesNothing) {
     EXPECT_NO_THROW(WriteLog("nowhere"));
     LogFile = saved;
 }
+
+TEST(LogFile, NothingIsHeldOpenAndADeletedLogIsCreatedAnew) {
+    TTempDir dir;
+    const std::string path = dir.File("x.LOG");
+    TLogFile log(path);
+    log.WriteLog("first");
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        EXPECT_NE(std::filesystem::read_symlink(fd.path(), error).string(), path);
+    }
+    std::filesystem::remove(path);
+    log.WriteLog("second");
+    const auto lines = SplitCrLf(ReadFile(path));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].substr(20), "second");
+}
