@@ -107,8 +107,8 @@ TEST(IdleFlood, EightIssuingClientsAreServedAndNothingLeaks) {
     // would have waited for the read time-out and go now with their clients.
     EXPECT_GE(closedByServer, Idle - 64 + Clients);
 
-    EXPECT_EQ(SettlesAt([&] { return halvane.Threads(); }, threadsBefore, 40s), threadsBefore);
-    EXPECT_EQ(SettlesAt([&] { return halvane.Descriptors(); }, descriptorsBefore, 10s),
+    EXPECT_LE(SettlesAt([&] { return halvane.Threads(); }, threadsBefore, 40s), threadsBefore);
+    EXPECT_LE(SettlesAt([&] { return halvane.Descriptors(); }, descriptorsBefore, 10s),
               descriptorsBefore);
     EXPECT_EQ(halvane.Exchange("<x type=\"EraseCard\"/>"), Answer("200", "注销卡成功 ", "0"));
     EXPECT_EQ(halvane.Stop(), 0);
