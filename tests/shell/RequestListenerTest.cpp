@@ -19,6 +19,11 @@ struct TProbe {
     std::vector<std::string> Texts;
     std::atomic<int> Created{0}, Destroyed{0};
     std::atomic<int> HoldMs{0};
+
+    size_t TextCount() {
+        std::lock_guard guard(Lock);
+        return Texts.size();
+    }
 };
 
 class TEchoHandler : public TMessageHandler {
@@ -93,7 +98,7 @@ TEST_F(RequestListener, ClientClosingBeforeTheNulGetsNoCallAndTheHandlerIsFreed)
         EXPECT_TRUE(closed);
     }
     EXPECT_TRUE(Listener->Stop(5000ms));
-    EXPECT_EQ(Probe.Texts.size(), 0u);
+    EXPECT_EQ(Probe.TextCount(), 0u);
     EXPECT_EQ(Probe.Created, 1);
     EXPECT_EQ(Probe.Destroyed, 1);
 }
@@ -127,7 +132,7 @@ TEST_F(RequestListener, IdleClientIsClosedAfterTheReadTimeOut) {
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, 900ms);
     EXPECT_LT(waited, 8s);
-    EXPECT_EQ(Probe.Texts.size(), 0u);
+    EXPECT_EQ(Probe.TextCount(), 0u);
 }
 
 TEST_F(RequestListener, ConnectionsOverTheCapAreClosedAndServingGoesOn) {
@@ -170,7 +175,7 @@ TEST_F(RequestListener, StopClosesIdleConnectionsAndReportsBusyOnes) {
     Probe.HoldMs = 1500;
     TLoopbackClient busy(Port());
     busy.Send(std::string("slow\0", 5));
-    for (int i = 0; i < 200 && Probe.Texts.empty(); ++i)
+    for (int i = 0; i < 200 && Probe.TextCount() == 0; ++i)
         std::this_thread::sleep_for(10ms);
 
     EXPECT_FALSE(Listener->Stop(200ms)); // the busy handler outlasts the wait
