@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -19,6 +20,12 @@ const std::string& IniPath() {
         std::string pattern = (base / "halvane-fuzz-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             std::abort();
+        // Kept for the exit handler, which may run after this function's static is gone.
+        static const char* folder = strdup(pattern.c_str());
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        });
         return pattern + "/Option.ini";
     }();
     return path;

@@ -108,6 +108,10 @@ struct TWorld {
         MemberCard = &Member;
         ::Police = &Police;
     }
+    ~TWorld() {
+        std::error_code ignored;
+        std::filesystem::remove_all(Folder, ignored);
+    }
 };
 
 TWorld& World() {
