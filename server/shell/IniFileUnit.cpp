@@ -76,6 +76,17 @@ std::optional<std::pair<std::string_view, std::string_view>> KeyValue(std::strin
     return std::pair{Trim(trimmed.substr(0, eq)), Trim(trimmed.substr(eq + 1))};
 }
 
+// Ends the last line of out, so that what is appended starts a line of its own; a last line
+// that ends in CR alone gets its LF.
+void EndLastLine(std::string& out, std::string_view eol) {
+    if (out.empty() || out.back() == '\n')
+        return;
+    if (out.back() == '\r')
+        out.push_back('\n');
+    else
+        out.append(eol);
+}
+
 std::string_view StripBom(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
@@ -173,16 +184,14 @@ std::string TIniFile::Update(std::string_view text, std::string_view section, st
     std::string out;
     if (!sectionLine) {
         out.assign(text);
-        if (!out.empty() && out.back() != '\n')
-            out.append(eol);
+        EndLastLine(out, eol);
         out.append("[").append(section).append("]").append(eol);
         out.append(key).append("=").append(value).append(eol);
         return out;
     }
     const TLine& after = lines[*insertAfter];
     out.assign(text.substr(0, bom + after.End));
-    if (after.End == after.Begin + after.Text.size()) // the last line had no line end
-        out.append(eol);
+    EndLastLine(out, eol);
     out.append(key).append("=").append(value).append(eol);
     out.append(text.substr(bom + after.End));
     return out;

@@ -180,6 +180,11 @@ TEST(IniFile, UpdateAddsKeyAtTheEndOfItsSectionAndQuotesAreStripped) {
               "[A]\nx=1\nz=3\n\n[B]\ny=2\n");
     EXPECT_EQ(TIniFile::Update("[A]\nx=1", "A", "X", "5"), "[A]\nx=5\n");
     EXPECT_EQ(TIniFile::Update("", "A", "x", "1"), "[A]\nx=1\n");
+    // A file cut after a CR: the new key still starts a line of its own.
+    EXPECT_EQ(TIniFile::Update("[SysOption]\r\nA=1\r", "SysOption", "Password", "new"),
+              "[SysOption]\r\nA=1\r\nPassword=new\r\n");
+    EXPECT_EQ(TIniFile::Update("[B]\r\nA=1\r", "SysOption", "Password", "new"),
+              "[B]\r\nA=1\r\n[SysOption]\r\nPassword=new\r\n");
     EXPECT_EQ(TIniFile::Lookup("[A]\nx='quoted'\n", "A", "x").value(), "quoted");
     EXPECT_EQ(TIniFile::Lookup("\xEF\xBB\xBF[A]\nx=1\n", "A", "x").value(), "1");
     EXPECT_FALSE(TIniFile::Lookup("[A]\nx=1\n", "B", "x").has_value());
