@@ -3,6 +3,7 @@
 #pragma once
 
 #include "support/ChildProcess.h"
+#include "support/FreePort.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -25,17 +26,6 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-inline uint16_t FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // A connected loopback socket, or -1 when nothing accepts on the port.
 inline int Connect(uint16_t port) {

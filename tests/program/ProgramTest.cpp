@@ -2,6 +2,7 @@
 // program folder, serving on loopback, stopped by a signal.
 
 #include "support/ChildProcess.h"
+#include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/TempDir.h"
 
@@ -14,17 +15,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-uint16_t FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 bool WaitUntilAccepting(uint16_t port, TChildProcess& process) {
     for (int i = 0; i < 500; ++i) {

@@ -4,6 +4,7 @@
 // encoder stand-in's state in the same folder, served on a free loopback port.
 
 #include "support/ChildProcess.h"
+#include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/TempDir.h"
 
@@ -24,17 +25,6 @@
 namespace reliability {
 
 using namespace std::chrono_literals;
-
-inline uint16_t FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // Entries of a /proc folder, without "." and "..".
 inline int CountEntries(const std::string& folder) {
