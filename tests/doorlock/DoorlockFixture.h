@@ -8,6 +8,7 @@
 #include "shell/RequestListenerUnit.h"
 #include "shell/SysOptionUnit.h"
 #include "support/LoopbackClient.h"
+#include "support/SqliteQuery.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -86,26 +87,9 @@ protected:
 
     // Rows of a query on Client.db, each column as text ("NULL" for NULL), joined by '|'.
     std::vector<std::string> Rows(const std::string& sql) const {
-        std::vector<std::string> rows;
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(Dir.File("Client.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(s) == SQLITE_ROW) {
-                std::string row;
-                for (int i = 0; i < sqlite3_column_count(s); ++i) {
-                    if (i)
-                        row += '|';
-                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-                    row += text ? text : "NULL";
-                }
-                rows.push_back(row);
-            }
-        } else {
-            ADD_FAILURE() << sqlite3_errmsg(db);
-        }
-        sqlite3_finalize(s);
-        sqlite3_close(db);
+        std::vector<std::string> rows = Query(Dir.File("Client.db"), sql);
+        if (!rows.empty() && rows.back().starts_with("error: "))
+            ADD_FAILURE() << rows.back();
         return rows;
     }
 
