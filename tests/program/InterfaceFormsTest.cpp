@@ -44,6 +44,19 @@ void CloseNextMessageBox(TSeenBox& seen) {
     });
 }
 
+// The Test action in the police mode with a device holding `guest`; what its box showed.
+TSeenBox RunPoliceTest(std::optional<TGuest> guest) {
+    TFixedPolice device;
+    device.Guest = std::move(guest);
+    Police = &device;
+    InterfaceMode = PoliceInterface;
+    TSeenBox seen;
+    CloseNextMessageBox(seen);
+    ShowModeTest(nullptr);
+    Police = nullptr;
+    return seen;
+}
+
 TGuest SampleGuest() {
     TGuest guest;
     guest.RoomNo = "0101";
@@ -65,13 +78,7 @@ private slots:
     }
 
     void policeTestShowsTheBareGuestText() {
-        TFixedPolice device;
-        device.Guest = SampleGuest();
-        Police = &device;
-        InterfaceMode = PoliceInterface;
-        TSeenBox seen;
-        CloseNextMessageBox(seen);
-        ShowModeTest(nullptr);
+        const TSeenBox seen = RunPoliceTest(SampleGuest());
         QVERIFY(seen.Seen);
         QCOMPARE(seen.Icon, QMessageBox::NoIcon);
         QVERIFY(seen.Text.startsWith("<Guest><RoomNo>0101</RoomNo>"));
@@ -81,26 +88,16 @@ private slots:
     }
 
     void policeTestReportsAGenderThatIsNoInteger() {
-        TFixedPolice device;
-        device.Guest = SampleGuest();
-        device.Guest->GenderID = "男";
-        Police = &device;
-        InterfaceMode = PoliceInterface;
-        TSeenBox seen;
-        CloseNextMessageBox(seen);
-        ShowModeTest(nullptr);
+        TGuest guest = SampleGuest();
+        guest.GenderID = "男";
+        const TSeenBox seen = RunPoliceTest(guest);
         QVERIFY(seen.Seen);
         QCOMPARE(seen.Icon, QMessageBox::Critical);
         QCOMPARE(seen.Text, QString("'男' is not a valid integer value"));
     }
 
     void policeTestWithoutAGuestSaysSo() {
-        TFixedPolice device;
-        Police = &device;
-        InterfaceMode = PoliceInterface;
-        TSeenBox seen;
-        CloseNextMessageBox(seen);
-        ShowModeTest(nullptr);
+        const TSeenBox seen = RunPoliceTest(std::nullopt);
         QVERIFY(seen.Seen);
         QCOMPARE(seen.Text, QString("当前没有客人信息。"));
     }
